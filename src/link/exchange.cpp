@@ -1,0 +1,390 @@
+#include "exchange.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <memory>
+#include <cmath>
+#include <limits>
+
+#include "frames.h"
+#include "link.h"
+#include "reply.h"
+
+namespace lorvane {
+
+namespace {
+// What the controller may take to start answering, beyond the characters on the line.
+constexpr int kControllerAllowanceMs = 100;
+constexpr double kMsPerChar = 10.0 * 1000.0 / 9600.0;  // 8N1: ten bits a character
+
+int replyChars(const QByteArray& body) {
+  const QByteArray b = hexBytes(body);
+  if (b.size() >= 6 && static_cast<unsigned char>(b[1]) == kFnReadHolding)
+    return 11 + 4 * (static_cast<unsigned char>(b[4]) * 256 + static_cast<unsigned char>(b[5]));
+  return 17;  // echo of a write
+}
+}  // namespace
+
+QString rangeMessage(const QString& range) {
+  return QStringLiteral("输入的信号范围不在") + range + QStringLiteral("内");
+}
+
+QString msg::tooLarge(const QString& max) {
+  return QStringLiteral("输入的数据超出0-") + max + QStringLiteral("范围");
+}
+
+int Exchange::replyTimeoutMs(const QByteArray& body) {
+  const int chars = static_cast<int>(body.size()) + 5 + replyChars(body);
+  return static_cast<int>(std::ceil(chars * kMsPerChar)) + kControllerAllowanceMs;
+}
+
+Exchange::Exchange(ScreenDecl decl, QObject* parent) : QObject(parent), decl_(std::move(decl)) {
+  auto timer = std::make_shared<QElapsedTimer>();
+  timer->start();
+  clock_ = [timer] { return timer->elapsed(); };
+}
+
+Exchange::~Exchange() = default;
+
+void Exchange::setLink(Link* link) {
+  if (link_) disconnect(link_, nullptr, this, nullptr);
+  link_ = link;
+  if (link) connect(link, &Link::frameReceived, this, &Exchange::onFrame);
+}
+
+// ---- the tick ------------------------------------------------------------------------------
+
+void Exchange::tick() {
+  ++silent_;
+  if (inflight_ && expired()) {
+    // Unanswered in time. A request that repeats goes out again below; a single-shot one
+    // leaves the screen waiting for the silent-tick limit. A late answer still counts until
+    // the next request is sent.
+    bool stall = !decl_.repeatingReads;
+    if (inflight_->job) {
+      const auto job = findJob(inflight_->job);
+      stall = job != queue_.end() && !job->repeat.value(job->step);
+    }
+    stalled_ = stalled_ || stall;
+    late_ = inflight_;
+    inflight_.reset();
+  }
+  if (silent_ >= decl_.silentLimit && !inflight_) {
+    silent_ = 0;
+    abandon();
+  }
+  if (inflight_) {
+    owed_ = true;  // the line is busy: this tick's request goes out as soon as it is free
+    return;
+  }
+  owed_ = false;
+  sendNext();
+}
+
+void Exchange::sendNext() {
+  // Commands first, in click order (OFFs and stops stand at the front).
+  for (Job& job : queue_) {
+    if (modal_ && !job.persistent) break;
+    if (stalled_ && job.sent && !job.persistent) return;  // wait for the silent-tick limit
+    job.sent = true;
+    send(job.bodies[job.step], job.id, -1);
+    return;
+  }
+  if (modal_ || stalled_ || decl_.reads.isEmpty()) return;
+  const int n = static_cast<int>(decl_.reads.size());
+  for (int tries = 0; tries < n; ++tries) {
+    const Read& r = decl_.reads[cycle_];
+    if (!r.field.isEmpty() && fields_.value(r.field).locked) {
+      cycle_ = (cycle_ + 1) % n;  // a field being edited is skipped, the rest keeps refreshing
+      continue;
+    }
+    send(readBody(r.reg, r.count), 0, cycle_);
+    return;
+  }
+}
+
+void Exchange::send(const QByteArray& body, int job, int read) {
+  inflight_ = InFlight{body, now() + replyTimeoutMs(body), job, read};
+  late_.reset();
+  stalled_ = false;
+  if (link_) link_->send(body);
+}
+
+// After the silent-tick limit: the command being sent is given up (its button stays red) unless
+// it is an OFF or a stop, and the read cycle starts again.
+void Exchange::abandon() {
+  stalled_ = false;
+  if (!queue_.empty() && queue_.front().sent && !queue_.front().persistent) queue_.pop_front();
+  cycle_ = 0;
+}
+
+// ---- replies -------------------------------------------------------------------------------
+
+void Exchange::onFrame(const QByteArray& frame) {
+  std::optional<InFlight>& asked = inflight_ ? inflight_ : late_;
+  if (!asked) return;
+  const Verdict verdict = checkReply(asked->body, frame);
+  if (verdict == Verdict::Dropped) return;  // not an answer to what is in flight
+  silent_ = 0;
+  const InFlight done = *asked;
+  inflight_.reset();
+  late_.reset();
+  stalled_ = false;
+  if (verdict == Verdict::Refused) {
+    // The controller refused: the command ends, its button stays red, reading starts over.
+    // An OFF or a stop is not given up: it goes out again at the next tick.
+    const auto job = findJob(done.job);
+    if (job != queue_.end() && !job->persistent) queue_.erase(job);
+    cycle_ = 0;
+  } else if (done.job) {
+    acknowledge(done.job);
+  } else if (done.read >= 0 && done.read < decl_.reads.size()) {
+    const Read read = decl_.reads[done.read];
+    cycle_ = (done.read + 1) % static_cast<int>(decl_.reads.size());
+    show(read, frame);
+  }
+  if (owed_ && !inflight_) {
+    owed_ = false;
+    sendNext();
+  }
+}
+
+void Exchange::show(const Read& read, const QByteArray& frame) {
+  const std::int64_t value = read.count == 2 ? std::int64_t{replyLong(frame)} : std::int64_t{replyWord(frame)};
+  if (!read.field.isEmpty()) {
+    Field& f = fields_[read.field];
+    if (!f.locked) {
+      f.text = read.text ? read.text(value) : scaledText(value, read.divisor);
+      f.known = true;
+      emit fieldShown(read.field, f.text);
+    }
+  }
+  if (read.then) read.then(value);
+}
+
+void Exchange::acknowledge(int jobId) {
+  const auto it = findJob(jobId);
+  if (it == queue_.end()) return;  // released or replaced meanwhile
+  Job& job = *it;
+  const Name written = job.written.value(job.step);
+  if (!written.isEmpty()) {
+    if (job.seq.clears == ClearLocks::All) {
+      for (Field& f : fields_) f.locked = false;
+    } else {
+      fields_[written].locked = false;
+    }
+  }
+  if (++job.step < job.bodies.size()) return;
+  if (job.offCoil) coilsOn_.removeAll(job.offCoil);
+  const Sequence seq = job.seq;
+  const Name button = job.button;
+  const bool momentaryOn = job.onCoil != 0;
+  queue_.erase(it);
+  if (momentaryOn) return;  // the button shows red for as long as it is held
+  setPending(button, false);
+  for (const Name& b : seq.alsoRestores) setPending(b, false);
+  if (seq.resumeAt >= 0 && seq.resumeAt < decl_.reads.size()) cycle_ = seq.resumeAt;
+  if (seq.intervalAfter > 0) setInterval(seq.intervalAfter);
+}
+
+// ---- operator actions ----------------------------------------------------------------------
+
+void Exchange::lockField(const Name& field) { fields_[field].locked = true; }
+
+void Exchange::typeField(const Name& field, const QString& text) {
+  Field& f = fields_[field];
+  f.text = text;
+  f.known = true;
+}
+
+std::optional<Exchange::Job> Exchange::encode(const Sequence& seq, QString* error) {
+  Job job;
+  job.button = seq.button;
+  job.seq = seq;
+  job.persistent = seq.stop;
+  for (const WriteStep& step : seq.steps) {
+    if (const auto* c = std::get_if<CoilWrite>(&step)) {
+      job.bodies << coilBody(c->coil, c->on);
+      job.written << Name();
+      job.repeat << (c->repeat || seq.stop);
+      continue;
+    }
+    const auto& w = std::get<RegisterWrite>(step);
+    const Field f = fields_.value(w.field);
+    if (!f.known) {
+      *error = msg::Unknown;
+      return std::nullopt;
+    }
+    const std::optional<double> plain = plainNumber(f.text);
+    if (w.wholeText && !plain) {
+      *error = msg::NotANumber;
+      return std::nullopt;
+    }
+    const double checked = (w.wholeText ? *plain : leadingNumber(f.text)) * w.scale;
+    if (w.range && (checked < w.range->min || checked > w.range->max)) {
+      *error = w.range->message;
+      return std::nullopt;
+    }
+    if (!plain) {
+      *error = msg::NotANumber;
+      return std::nullopt;
+    }
+    const double v = roundHalfEven(*plain * w.scale);
+    if (w.count == 1) {
+      if (v < 0) {
+        *error = msg::Negative;
+        return std::nullopt;
+      }
+      if (v > 65535) {
+        *error = msg::tooLarge(scaledText(65535, w.scale));
+        return std::nullopt;
+      }
+      job.bodies << writeWordBody(w.reg, hexWord(v));
+    } else {
+      if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
+        *error = msg::tooLarge(scaledText(std::numeric_limits<std::int32_t>::max(), w.scale));
+        return std::nullopt;
+      }
+      job.bodies << writeLongBody(w.reg, hexLongLowFirst(static_cast<std::int32_t>(v)));
+    }
+    job.written << w.field;
+    job.repeat << true;  // register writes go out again at every tick until answered
+  }
+  return job;
+}
+
+void Exchange::click(const Name& button) {
+  const auto seq = std::find_if(decl_.sequences.cbegin(), decl_.sequences.cend(),
+                                [&](const Sequence& s) { return s.button == button; });
+  if (seq == decl_.sequences.cend()) return;
+  setPending(button, true);
+  if (seq->intervalOnClick > 0) setInterval(seq->intervalOnClick);
+  if (seq->restartTimer) emit timerRestart();
+  QString error;
+  std::optional<Job> job = encode(*seq, &error);
+  if (!job) {
+    notify(error);  // nothing is sent; the typed texts and their locks stay
+    return;
+  }
+  for (const Name& other : seq->cancels) {
+    std::erase_if(queue_, [&](const Job& j) {
+      return j.button == other && !(inflight_ && inflight_->job == j.id);
+    });
+  }
+  // Clicked again before it went out: the new values replace the waiting ones.
+  for (Job& waiting : queue_) {
+    if (waiting.button == button && !waiting.sent) {
+      job->id = waiting.id;
+      waiting = std::move(*job);
+      return;
+    }
+  }
+  enqueue(std::move(*job));
+}
+
+void Exchange::press(const Name& button) {
+  const Momentary* m = momentary(button);
+  if (!m || held_.contains(button)) return;
+  held_ << button;
+  setPending(button, true);
+  Job on;
+  on.button = button;
+  on.bodies << coilBody(m->coil, true);
+  on.written << Name();
+  on.repeat << true;
+  on.onCoil = m->coil;
+  enqueue(std::move(on));
+  if (!coilsOn_.contains(m->coil)) coilsOn_ << m->coil;
+}
+
+void Exchange::release(const Name& button) {
+  const Momentary* m = momentary(button);
+  if (!m || !held_.contains(button)) return;
+  held_.removeAll(button);
+  setPending(button, false);
+  // An ON not yet answered is not tried again; an OFF already waiting is not doubled.
+  std::erase_if(queue_, [&](const Job& j) { return j.onCoil == m->coil || j.offCoil == m->coil; });
+  Job off;
+  off.button = button;
+  off.bodies << coilBody(m->coil, false);
+  off.written << Name();
+  off.repeat << true;
+  off.persistent = true;
+  off.offCoil = m->coil;
+  off.seq.button = button;
+  enqueue(std::move(off));
+}
+
+void Exchange::releaseAll() {
+  const QList<Name> held = held_;
+  for (const Name& b : held) release(b);
+}
+
+void Exchange::enqueue(Job job) {
+  job.id = nextJobId_++;
+  if (!job.persistent) {
+    queue_.push_back(std::move(job));
+    return;
+  }
+  // OFFs and stops go ahead of every ordinary command, behind earlier OFFs and stops.
+  auto pos = std::find_if(queue_.begin(), queue_.end(), [](const Job& j) { return !j.persistent; });
+  queue_.insert(pos, std::move(job));
+}
+
+bool Exchange::hasSafetyWork() const {
+  return std::any_of(queue_.begin(), queue_.end(), [](const Job& j) { return j.persistent; });
+}
+
+// ---- declarations and state ----------------------------------------------------------------
+
+void Exchange::setReads(QList<Read> reads, bool forgetValues) {
+  decl_.reads = std::move(reads);
+  cycle_ = 0;
+  stalled_ = false;
+  if (inflight_) inflight_->read = -1;  // a reply to the old table shows nothing
+  if (forgetValues)
+    for (Field& f : fields_) f.known = false;
+}
+
+void Exchange::setInterval(int ms) {
+  if (ms == decl_.intervalMs) return;
+  decl_.intervalMs = ms;
+  emit intervalChanged(ms);
+}
+
+void Exchange::restartCycle(int at) {
+  cycle_ = at;
+  stalled_ = false;
+}
+
+void Exchange::setPending(const Name& button, bool on) {
+  if (on) {
+    if (!pending_.contains(button)) pending_ << button;
+  } else {
+    // Still red while another click of the same button waits to go out.
+    const bool waiting = std::any_of(queue_.begin(), queue_.end(), [&](const Job& j) {
+      return j.button == button && j.onCoil == 0 && j.offCoil == 0;
+    });
+    if (waiting || !pending_.contains(button)) return;
+    pending_.removeAll(button);
+  }
+  emit pendingChanged(button, on);
+}
+
+void Exchange::notify(const QString& text) {
+  modal_ = true;
+  if (notify_) notify_(text);
+  modal_ = false;
+}
+
+const Momentary* Exchange::momentary(const Name& button) const {
+  for (const Momentary& m : decl_.momentaries)
+    if (m.button == button) return &m;
+  return nullptr;
+}
+
+std::deque<Exchange::Job>::iterator Exchange::findJob(int id) {
+  return std::find_if(queue_.begin(), queue_.end(), [id](const Job& j) { return j.id == id; });
+}
+
+}  // namespace lorvane

@@ -1,0 +1,84 @@
+#include "link.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPort>
+
+#include "frames.h"
+
+namespace lorvane {
+
+Link::Link(QIODevice* device, QObject* parent) : QObject(parent), device_(device) {
+  connect(device, &QIODevice::readyRead, this, &Link::readAvailable);
+  connect(device, &QIODevice::readChannelFinished, this, &Link::lose);
+  if (auto* serial = qobject_cast<QSerialPort*>(device)) {
+    connect(serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+      if (e == QSerialPort::ResourceError || e == QSerialPort::PermissionError ||
+          e == QSerialPort::DeviceNotFoundError || e == QSerialPort::WriteError ||
+          e == QSerialPort::ReadError)
+        lose();
+    });
+  }
+}
+
+void Link::lose() {
+  if (lost_) return;
+  lost_ = true;
+  emit portLost();
+}
+
+void Link::send(const QByteArray& body) {
+  if (!device_ || !device_->isOpen() || lost_) return;
+  if (auto* serial = qobject_cast<QSerialPort*>(device_.data())) serial->clear(QSerialPort::Input);
+  device_->readAll();
+  assembler_.clear();
+  lastBody_ = body;
+  const QByteArray frame = buildFrame(body);
+  if (device_->write(frame) != frame.size()) lose();
+}
+
+void Link::readAvailable() {
+  if (!device_) return;
+  for (const QByteArray& frame : assembler_.feed(device_->readAll())) emit frameReceived(frame);
+}
+
+QString portsFolder() {
+  const QByteArray env = qgetenv("LORVANE_PORTS");
+  if (!env.isEmpty()) return QString::fromLocal8Bit(env);
+  return QDir::homePath() + QStringLiteral("/.config/lorvane/ports");
+}
+
+QString portDeviceName(int portNumber) {
+#ifdef Q_OS_WIN
+  return QStringLiteral("COM%1").arg(portNumber);
+#else
+  const QString link = portsFolder() + QStringLiteral("/com%1").arg(portNumber);
+  if (QFileInfo::exists(link)) return link;
+  return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+std::unique_ptr<QSerialPort> openSerialPort(int portNumber, QString* error) {
+  if (portNumber < 1) {
+    if (error) *error = QStringLiteral("no port %1").arg(portNumber);
+    return nullptr;
+  }
+  auto port = std::make_unique<QSerialPort>();
+  QString name = portDeviceName(portNumber);
+  // A symlink in the ports folder names the real device.
+  const QFileInfo info(name);
+  if (info.isSymLink()) name = info.symLinkTarget();
+  port->setPortName(name);
+  port->setBaudRate(QSerialPort::Baud9600);
+  port->setDataBits(QSerialPort::Data8);
+  port->setParity(QSerialPort::NoParity);
+  port->setStopBits(QSerialPort::OneStop);
+  port->setFlowControl(QSerialPort::NoFlowControl);
+  if (!port->open(QIODevice::ReadWrite)) {
+    if (error) *error = port->errorString();
+    return nullptr;
+  }
+  return port;
+}
+
+}  // namespace lorvane

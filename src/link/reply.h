@@ -1,0 +1,32 @@
+#pragma once
+// Turns the bytes from the line into whole frames and decides whether a frame answers the
+// request in flight. Nothing that fails these checks ever counts as an answer.
+#include <QByteArray>
+#include <QList>
+
+namespace lorvane {
+
+// Collects ":" ... CR LF frames from a byte stream: stray bytes before ":" are skipped, a
+// frame may arrive over several reads, and one read may carry two frames.
+class FrameAssembler {
+ public:
+  QList<QByteArray> feed(const QByteArray& bytes);
+  void clear() { buf_.clear(); }
+  bool midFrame() const { return !buf_.isEmpty(); }
+
+ private:
+  QByteArray buf_;
+};
+
+enum class Verdict { Accepted, Refused, Dropped };
+
+// Checks a whole frame (":" ... CR LF) against the body of the request in flight: LRC, slave
+// address 01, function, and then the byte count of a read, the echoed register and count of a
+// register write, or the echoed coil and value of a coil write. A function with 0x80 set and a
+// correct LRC is the controller refusing the request.
+Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame);
+
+// Bytes of a hex text ("0103" -> {1, 3}); empty if the text is not even-length hex.
+QByteArray hexBytes(const QByteArray& hex);
+
+}  // namespace lorvane
