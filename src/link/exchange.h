@@ -136,6 +136,7 @@ class Exchange : public QObject {
   void restartCycle(int at = 0);
 
   // Inspection.
+  const ScreenDecl& declaration() const { return decl_; }
   int interval() const { return decl_.intervalMs; }
   QString fieldText(const Name& field) const { return fields_.value(field).text; }
   bool isLocked(const Name& field) const { return fields_.value(field).locked; }

@@ -1,0 +1,88 @@
+#include <QMetaObject>
+
+#include "main_screen.h"
+#include "menus.h"
+#include "screen_map.h"
+
+namespace lorvane::shell {
+
+namespace {
+
+// The axis menu names the axis through the axis screen's title, after that screen is shown.
+std::function<void(ui::Form*)> title(const char* text) {
+  return [text](ui::Form* f) { QMetaObject::invokeMethod(f, "setTitle", Q_ARG(QString, QString::fromUtf8(text))); };
+}
+
+}  // namespace
+
+void addStandardScreens(ScreenMap& map) {
+  map.addScreen("Mainfrm1", [] { return new MainScreen; });
+  map.addScreen("Mainfrm3", [] { return new AxisMenu; });
+  map.addScreen("Mainfrm4", [] { return new TestMenu; });
+  map.addScreen("Mainfrm24", [] { return new WiringDiagram; });
+
+  // from, button, to, port closed first
+  const Route routes[] = {
+      {"Mainfrm1", "Refcmd", "Mainfrm3"},
+      {"Mainfrm1", "Tstcmd", "Mainfrm4"},
+      {"Mainfrm1", "Xkcmd", "Mainfrm2"},
+      {"Mainfrm1", "Efcmd", "Mainfrm12"},
+      {"Mainfrm1", "WZcmd", "Mainfrm24", false},
+      {"Mainfrm2", "Bacmd", "Mainfrm1"},
+      {"Mainfrm3", "Xcmd", "Mainfrm5", false, true, title("X轴参数设定")},
+      {"Mainfrm3", "Ycmd", "Mainfrm5", false, true, title("Y轴参数设定")},
+      {"Mainfrm3", "Zcmd", "Mainfrm5", false, true, title("Z轴参数设定")},
+      {"Mainfrm3", "Ccmd", "Mainfrm5", false, true, title("C轴参数设定")},
+      {"Mainfrm3", "Acmd", "Mainfrm5", false, true, title("A轴参数设定")},
+      {"Mainfrm3", "BAcmd", "Mainfrm1", false},
+      {"Mainfrm4", "Xcmd", "Mainfrm6", false},
+      {"Mainfrm4", "Ycmd", "Mainfrm7", false},
+      {"Mainfrm4", "Acmd", "mainfrm8", false},
+      {"Mainfrm4", "Sdcmd", "Mainfrm11", false},
+      {"Mainfrm4", "inputcmd", "Mainfrm9", false},
+      {"Mainfrm4", "outputcmd", "Mainfrm10", false},
+      {"Mainfrm4", "BAcmd", "Mainfrm1", false},
+      {"Mainfrm5", "EXtxt", "Mainfrm3", false},
+      {"Mainfrm6", "BCcmd", "Mainfrm4"},
+      {"Mainfrm6", "SY3cmd", "Mainfrm5"},
+      {"Mainfrm6", "XY1cmd", "Mainfrm7"},
+      {"Mainfrm7", "BC1cmd", "Mainfrm4"},
+      {"Mainfrm7", "SY4cmd", "Mainfrm6"},
+      {"Mainfrm7", "XY2cmd", "mainfrm8"},
+      {"mainfrm8", "BC2cmd", "Mainfrm4"},
+      {"mainfrm8", "SY5cmd", "Mainfrm7"},
+      {"mainfrm8", "XY3cmd", "Mainfrm11"},
+      {"Mainfrm9", "BAcmd", "Mainfrm4"},
+      {"Mainfrm10", "BAcmd", "Mainfrm4"},
+      {"Mainfrm11", "BA3cmd", "Mainfrm4"},
+      {"Mainfrm11", "SY5cmd", "mainfrm8"},
+      {"Mainfrm12", "SYcmd", "Mainfrm1"},
+      {"Mainfrm12", "XYcmd", "Mainfrm13"},
+      {"Mainfrm13", "SY6cmd", "Mainfrm12"},
+      {"Mainfrm13", "BC5cmd", "Mainfrm1"},
+      {"Mainfrm14", "SY15cmd", "Mainfrm13"},
+      {"Mainfrm14", "FZcmd", "Mainfrm20"},
+      {"Mainfrm15", "SY16cmd", "Mainfrm13"},
+      {"Mainfrm15", "FZcmd", "Mainfrm19"},
+      {"Mainfrm16", "SY10cmd", "Mainfrm13"},
+      {"Mainfrm16", "FZ3cmd", "Mainfrm1"},
+      {"Mainfrm16", "FG3cmd", "Mainfrm13"},
+      {"Mainfrm17", "SY17cmd", "Mainfrm13"},
+      {"Mainfrm17", "XY17cmd", "Mainfrm18"},
+      {"Mainfrm18", "SY18cmd", "Mainfrm17"},
+      {"Mainfrm18", "XY18cmd", "Mainfrm19"},
+      {"Mainfrm19", "XY19cmd", "Mainfrm20"},
+      {"Mainfrm20", "XY20cmd", "Mainfrm21"},
+      {"Mainfrm21", "SYcmd", "Mainfrm20"},
+      {"Mainfrm21", "XYcmd", "Mainfrm22"},
+      {"Mainfrm22", "SYcmd", "Mainfrm21"},
+      {"Mainfrm22", "XYcmd", "Mainfrm23"},
+      {"Mainfrm23", "SYcmd", "Mainfrm22"},
+      {"Mainfrm23", "BCcmd", "Mainfrm13"},
+      {"Mainfrm24", "BAcmd", "Mainfrm1", false, false},
+      {"Mainfrm24", "EXcmd", "Mainfrm1", false, true},
+  };
+  for (const Route& r : routes) map.addRoute(r);
+}
+
+}  // namespace lorvane::shell

@@ -1,0 +1,111 @@
+#include "screen.h"
+
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLabel>
+
+#include "link.h"
+#include "session.h"
+#include "wait.h"
+
+namespace lorvane::ui {
+
+Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
+    : Form(formName, parent), exchange_(std::move(decl)) {
+  timer_.setObjectName(QStringLiteral("Timer1"));
+  timer_.setTimerType(Qt::PreciseTimer);
+  timer_.setInterval(exchange_.interval());
+  connect(&timer_, &QTimer::timeout, &exchange_, &Exchange::tick);
+  connect(&exchange_, &Exchange::intervalChanged, &timer_, [this](int ms) { timer_.setInterval(ms); });
+  connect(&exchange_, &Exchange::timerRestart, &timer_, [this] {
+    if (timer_.isActive()) timer_.start();
+  });
+  exchange_.setNotifier([this](const QString& text) { showMessage(this, text); });
+}
+
+Screen::~Screen() {
+  timer_.stop();
+  exchange_.setLink(nullptr);
+}
+
+bool Screen::portOpen() const { return link_ && link_->isOpen(); }
+
+bool Screen::load() {
+  session().portReopen = true;
+  return openPort(session().portNumber);
+}
+
+bool Screen::openPort(int portNumber) {
+  closePort();
+  QString error;
+  port_ = session().openPort ? session().openPort(portNumber, &error) : nullptr;
+  if (!port_) return false;
+  link_ = new Link(port_.get(), this);
+  connect(link_, &Link::portLost, this, &Screen::onPortLost, Qt::QueuedConnection);
+  exchange_.setLink(link_);
+  timer_.start();
+  return true;
+}
+
+void Screen::closePort() {
+  if (link_) {
+    exchange_.releaseAll();
+    QElapsedTimer waited;
+    waited.start();
+    while (exchange_.hasSafetyWork() && link_->isOpen() && waited.elapsed() < kLeaveWaitMs) waitMs(5);
+  }
+  timer_.stop();
+  exchange_.setLink(nullptr);
+  delete link_;
+  link_ = nullptr;
+  if (port_) port_->close();
+  port_.reset();
+}
+
+void Screen::onPortLost() {
+  if (!link_) return;
+  const bool coilMayBeOn = exchange_.anyCoilOn();
+  timer_.stop();
+  exchange_.setLink(nullptr);
+  link_->deleteLater();
+  link_ = nullptr;
+  port_.reset();
+  emit portLost(coilMayBeOn);
+}
+
+void Screen::changeEvent(QEvent* e) {
+  // A held button whose window loses the mouse and keyboard gets its OFF as if released.
+  if (e->type() == QEvent::ActivationChange && !isActiveWindow()) exchange_.releaseAll();
+  Form::changeEvent(e);
+}
+
+void Screen::bindControls() {
+  connect(&exchange_, &Exchange::fieldShown, this, [this](const Name& name, const QString& text) {
+    if (auto* f = findChild<QLineEdit*>(name)) f->setText(text);
+    else if (auto* l = findChild<QLabel*>(name)) l->setText(text);
+  });
+  connect(&exchange_, &Exchange::pendingChanged, this, [this](const Name& name, bool pending) {
+    if (auto* b = findChild<CmdButton*>(name)) b->setPending(pending);
+  });
+  // An entry field's initial text is only a placeholder: it counts once read or typed.
+  for (ValueField* f : findChildren<ValueField*>()) {
+    if (!f->isEnabled()) continue;
+    const QString name = f->objectName();
+    connect(f, &ValueField::clicked, this, [this, name] { exchange_.lockField(name); });
+    connect(f, &QLineEdit::textEdited, this, [this, name](const QString& t) { exchange_.typeField(name, t); });
+  }
+  for (const Sequence& s : exchange_.declaration().sequences) {
+    const QString name = s.button;
+    if (auto* b = findChild<QPushButton*>(name))
+      connect(b, &QPushButton::clicked, this, [this, name] { exchange_.click(name); });
+  }
+  for (const Momentary& m : exchange_.declaration().momentaries) {
+    const QString name = m.button;
+    if (auto* b = findChild<QPushButton*>(name)) {
+      connect(b, &QPushButton::pressed, this, [this, name] { exchange_.press(name); });
+      connect(b, &QPushButton::released, this, [this, name] { exchange_.release(name); });
+    }
+  }
+}
+
+}  // namespace lorvane::ui

@@ -1,0 +1,56 @@
+#pragma once
+// A screen that talks to the controller: a form with the exchange engine, its tick timer and
+// the port it opens at load and closes when the operator leaves.
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+#include "exchange.h"
+#include "form.h"
+
+namespace lorvane {
+class Link;
+}
+
+namespace lorvane::ui {
+
+class Screen : public Form {
+  Q_OBJECT
+ public:
+  Screen(const QString& formName, ScreenDecl decl, QWidget* parent = nullptr);
+  ~Screen() override;
+
+  Exchange& exchange() { return exchange_; }
+  QTimer& timer() { return timer_; }
+  bool portOpen() const;
+
+  // Opens the port the operator chose and starts the tick. False: it could not be opened.
+  bool openPort(int portNumber);
+  // Sends the OFF of any held button and waits (bounded) for it and any stop to be answered,
+  // then stops the tick and closes the port.
+  void closePort();
+  bool load() override;
+  void leave() override { closePort(); }
+
+  // How long leaving waits for OFFs and stops to be acknowledged.
+  static constexpr int kLeaveWaitMs = 1500;
+
+ signals:
+  // The line failed while the screen ran. coilMayBeOn: a hold-to-run coil was not switched off.
+  void portLost(bool coilMayBeOn);
+
+ protected:
+  // Connects the controls named in the declaration to the engine. Call once the controls exist.
+  void bindControls();
+  void changeEvent(QEvent* e) override;
+
+ private:
+  void onPortLost();
+
+  Exchange exchange_;
+  QTimer timer_;
+  std::unique_ptr<QIODevice> port_;
+  Link* link_ = nullptr;
+};
+
+}  // namespace lorvane::ui

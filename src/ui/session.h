@@ -1,0 +1,24 @@
+#pragma once
+// The little the program keeps between screens: the port number the operator opened, whether
+// the main screen should reopen it by itself, and which step page chain was entered.
+#include <QIODevice>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace lorvane::ui {
+
+// Opens port N; null and a reason when it cannot. Tests put an in-process line here.
+using PortOpener = std::function<std::unique_ptr<QIODevice>(int portNumber, QString* error)>;
+
+struct Session {
+  int portNumber = 0;
+  bool portReopen = false;
+  int entryFunction = 0;  // 1 arc, 2 line, 3 normal
+  PortOpener openPort;
+};
+
+Session& session();
+void resetSession();  // back to program start (tests)
+
+}  // namespace lorvane::ui

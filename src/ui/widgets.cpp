@@ -1,0 +1,55 @@
+#include "widgets.h"
+
+#include <QMouseEvent>
+
+#include "colors.h"
+
+namespace lorvane::ui {
+
+namespace {
+QString css(std::uint32_t c) { return bgr(c).name(); }
+}  // namespace
+
+void paint(QWidget* w, std::uint32_t background, std::uint32_t text) {
+  w->setAutoFillBackground(true);
+  QPalette p = w->palette();
+  p.setColor(QPalette::Window, bgr(background));
+  p.setColor(QPalette::Base, bgr(background));
+  p.setColor(QPalette::WindowText, bgr(text));
+  p.setColor(QPalette::Text, bgr(text));
+  p.setColor(QPalette::Disabled, QPalette::Text, bgr(text));
+  p.setColor(QPalette::Disabled, QPalette::Base, bgr(background));
+  w->setPalette(p);
+}
+
+ValueField::ValueField(const QString& name, const QString& text, std::uint32_t background, bool editable,
+                       QWidget* parent)
+    : QLineEdit(text, parent) {
+  setObjectName(name);
+  setEnabled(editable);
+  setAlignment(Qt::AlignCenter);
+  setMinimumWidth(70);
+  setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }").arg(css(background)));
+}
+
+void ValueField::mousePressEvent(QMouseEvent* e) {
+  emit clicked();
+  QLineEdit::mousePressEvent(e);
+}
+
+CmdButton::CmdButton(const QString& name, const QString& caption, std::uint32_t colour, QWidget* parent)
+    : QPushButton(caption, parent), normal_(colour), shown_(colour) {
+  setObjectName(name);
+  setColour(colour);
+}
+
+void CmdButton::setPending(bool pending) { setColour(pending ? Red : normal_); }
+
+void CmdButton::setColour(std::uint32_t colour) {
+  shown_ = colour;
+  setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: black; border: 1px solid #606060;"
+                               " padding: 4px 10px; } QPushButton:disabled { color: #808080; }")
+                    .arg(css(colour)));
+}
+
+}  // namespace lorvane::ui

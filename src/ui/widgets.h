@@ -1,0 +1,40 @@
+#pragma once
+// The controls every screen is built from, each carrying its control name as objectName.
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdint>
+
+namespace lorvane::ui {
+
+// A text field. Entry fields lock their value against refreshes when clicked.
+class ValueField : public QLineEdit {
+  Q_OBJECT
+ public:
+  ValueField(const QString& name, const QString& text, std::uint32_t background, bool editable,
+             QWidget* parent = nullptr);
+ signals:
+  void clicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override;
+};
+
+// A button that draws its own colour and turns red while its command is pending.
+class CmdButton : public QPushButton {
+  Q_OBJECT
+ public:
+  CmdButton(const QString& name, const QString& caption, std::uint32_t colour, QWidget* parent = nullptr);
+  void setPending(bool pending);
+  void setColour(std::uint32_t colour);  // shown now, without changing the normal colour
+  std::uint32_t normalColour() const { return normal_; }
+  std::uint32_t shownColour() const { return shown_; }
+
+ private:
+  std::uint32_t normal_;
+  std::uint32_t shown_;
+};
+
+// Style helpers for plain Qt widgets.
+void paint(QWidget* w, std::uint32_t background, std::uint32_t text = 0x000000);
+
+}  // namespace lorvane::ui
