@@ -9,6 +9,9 @@
 
 #include "session.h"
 
+// The pictures live in this static library's resources: they are registered before first use.
+static void initAssets() { Q_INIT_RESOURCE(assets); }
+
 namespace lorvane::shell {
 
 using namespace lorvane::ui;
@@ -53,6 +56,7 @@ bool TestMenu::load() {
 }
 
 WiringDiagram::WiringDiagram() : Form("Mainfrm24") {
+  initAssets();
   setWindowTitle(QStringLiteral("Lorvane接线图"));
   auto* v = new QVBoxLayout(this);
   v->setContentsMargins(4, 4, 4, 4);

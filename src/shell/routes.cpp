@@ -1,7 +1,12 @@
 #include <QMetaObject>
 
+#include "axes/axis_debug.h"
+#include "axes/axis_parameters.h"
+#include "axes/io_tests.h"
+#include "axes/manual_jog.h"
 #include "main_screen.h"
 #include "menus.h"
+#include "run/system_control.h"
 #include "screen_map.h"
 
 namespace lorvane::shell {
@@ -20,6 +25,14 @@ void addStandardScreens(ScreenMap& map) {
   map.addScreen("Mainfrm3", [] { return new AxisMenu; });
   map.addScreen("Mainfrm4", [] { return new TestMenu; });
   map.addScreen("Mainfrm24", [] { return new WiringDiagram; });
+  map.addScreen("Mainfrm2", [] { return new screens::SystemControl; });
+  map.addScreen("Mainfrm5", [] { return new screens::AxisParameters; });
+  map.addScreen("Mainfrm6", [] { return new screens::AxisDebug(screens::DebugPage::XY); });
+  map.addScreen("Mainfrm7", [] { return new screens::AxisDebug(screens::DebugPage::ZC); });
+  map.addScreen("mainfrm8", [] { return new screens::AxisDebug(screens::DebugPage::A); });
+  map.addScreen("Mainfrm9", [] { return new screens::InputTest; });
+  map.addScreen("Mainfrm10", [] { return new screens::OutputTest; });
+  map.addScreen("Mainfrm11", [] { return new screens::ManualJog; });
 
   // from, button, to, port closed first
   const Route routes[] = {

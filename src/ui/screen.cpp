@@ -50,6 +50,7 @@ bool Screen::openPort(int portNumber) {
 void Screen::closePort() {
   if (link_) {
     exchange_.releaseAll();
+    if (exchange_.hasSafetyWork() && !timer_.isActive()) timer_.start();
     QElapsedTimer waited;
     waited.start();
     while (exchange_.hasSafetyWork() && link_->isOpen() && waited.elapsed() < kLeaveWaitMs) waitMs(5);
@@ -89,7 +90,6 @@ void Screen::bindControls() {
   });
   // An entry field's initial text is only a placeholder: it counts once read or typed.
   for (ValueField* f : findChildren<ValueField*>()) {
-    if (!f->isEnabled()) continue;
     const QString name = f->objectName();
     connect(f, &ValueField::clicked, this, [this, name] { exchange_.lockField(name); });
     connect(f, &QLineEdit::textEdited, this, [this, name](const QString& t) { exchange_.typeField(name, t); });

@@ -1,0 +1,101 @@
+// Changing screens: where each button leads, the port never held twice, the diagram kept behind.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "screen_env.h"
+#include "session.h"
+
+using namespace lorvane;
+using lorvane::test::ScreenEnv;
+
+namespace {
+
+QString current(ScreenEnv& env) { return env.map().current() ? env.map().current()->objectName() : QString(); }
+
+TEST(ScreenMap, ButtonsLeadWhereTheMapSays) {
+  struct Walk { QList<const char*> clicks; const char* arrive; };
+  const Walk walks[] = {
+      {{"Refcmd"}, "Mainfrm3"},
+      {{"Refcmd", "BAcmd"}, "Mainfrm1"},
+      {{"Tstcmd"}, "Mainfrm4"},
+      {{"Tstcmd", "BAcmd"}, "Mainfrm1"},
+      {{"WZcmd"}, "Mainfrm24"},
+  };
+  for (const Walk& w : walks) {
+    ScreenEnv env;
+    env.start();
+    env.click("Okcmd");
+    for (const char* b : w.clicks) env.click(b);
+    EXPECT_EQ(current(env), w.arrive) << w.clicks.last();
+    EXPECT_EQ(env.openAtOnce, 1);
+    EXPECT_EQ(env.map().loadedForms().size(), 1) << "the screen left is unloaded";
+  }
+}
+
+TEST(ScreenMap, BackOnTheMainScreenThePortIsOpenAgainWithoutAsking) {
+  ScreenEnv env;
+  env.start();
+  env.click("Okcmd");
+  env.click("Tstcmd");
+  EXPECT_EQ(env.port(), nullptr) << "the menus hold no port";
+  env.click("BAcmd");
+  ASSERT_EQ(current(env), "Mainfrm1");
+  EXPECT_EQ(env.opens, 2);
+  EXPECT_FALSE(ui::session().portReopen);
+  env.model.writeRegister(0x10DE, 77);
+  env.ticks(2);
+  EXPECT_EQ(env.map().current()->control<QLineEdit>("LCtxt")->text(), "77");
+  EXPECT_TRUE(env.map().current()->control<QPushButton>("Xkcmd")->isEnabled());
+}
+
+TEST(ScreenMap, WiringDiagramStaysLoadedBehindTheMainScreen) {
+  ScreenEnv env;
+  env.start();
+  env.click("WZcmd");  // before any port was opened
+  ASSERT_EQ(current(env), "Mainfrm24");
+  EXPECT_EQ(env.map().current()->windowTitle(), "Lorvane接线图");
+  env.click("BAcmd");
+  EXPECT_EQ(current(env), "Mainfrm1");
+  EXPECT_NE(env.map().loaded("Mainfrm24"), nullptr);
+  EXPECT_TRUE(env.boxes.isEmpty()) << "no port was ever opened: no error on the way back";
+  EXPECT_EQ(env.opens, 0);
+  EXPECT_FALSE(env.map().current()->control<QPushButton>("Refcmd")->isEnabled());
+
+  // With a port open, the diagram's way back reopens it; a second "返回" only brings the main
+  // screen forward again.
+  env.click("Okcmd");
+  env.click("WZcmd");
+  ASSERT_EQ(current(env), "Mainfrm24");
+  auto* diagram = env.map().current();
+  diagram->findChild<QPushButton*>("BAcmd")->click();
+  EXPECT_EQ(current(env), "Mainfrm1");
+  diagram->findChild<QPushButton*>("BAcmd")->click();
+  EXPECT_EQ(current(env), "Mainfrm1");
+  EXPECT_EQ(env.openAtOnce, 1);
+
+  // Another screen current: the diagram's buttons only close the diagram.
+  env.click("Tstcmd");
+  diagram->findChild<QPushButton*>("EXcmd")->click();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(current(env), "Mainfrm4");
+  EXPECT_EQ(env.map().loaded("Mainfrm24"), nullptr);
+  EXPECT_EQ(env.map().loaded("Mainfrm1"), nullptr);
+}
+
+TEST(ScreenMap, LostPortGivesAMessageAndTheMainScreenWithThePortClosed) {
+  ScreenEnv env;
+  env.start();
+  env.click("Okcmd");
+  env.ticks(2);
+  env.port()->unplug();
+  ASSERT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }));
+  EXPECT_EQ(env.boxes, QStringList{"串口通讯中断，请检查串口连接"});
+  ScreenEnv::until([&] { return current(env) == "Mainfrm1"; });
+  EXPECT_FALSE(env.map().current()->control<QPushButton>("Refcmd")->isEnabled());
+  EXPECT_EQ(env.port(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include "screen_env.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "session.h"
+
+namespace lorvane::test {
+
+ScreenEnv::ScreenEnv() {
+  ui::resetSession();
+  ui::session().openPort = [this](int n, QString* error) -> std::unique_ptr<QIODevice> {
+    if (n != 1 || refuseOpen) {
+      if (error) *error = QStringLiteral("no such port");
+      return nullptr;
+    }
+    auto port = std::make_unique<SimPort>(&model);
+    port_ = port.get();
+    taken_ = 0;
+    ++opens;
+    openAtOnce = std::max(openAtOnce, ++openNow_);
+    connect(port.get(), &QIODevice::aboutToClose, this, [this] { --openNow_; });
+    connect(port.get(), &QObject::destroyed, this, [this, p = port.get()] {
+      if (port_ == p) port_ = nullptr;
+    });
+    if (onOpen) onOpen(*port);
+    return port;
+  };
+  shell::addStandardScreens(map_);
+  boxWatch_.setInterval(5);
+  connect(&boxWatch_, &QTimer::timeout, this, &ScreenEnv::answerBox);
+  boxWatch_.start();
+}
+
+ScreenEnv::~ScreenEnv() {
+  boxWatch_.stop();
+  ui::resetSession();
+}
+
+ui::Form* ScreenEnv::start() {
+  ui::Form* f = map_.start();
+  if (auto* s = currentScreen()) drive(s);
+  return f;
+}
+
+void ScreenEnv::drive(ui::Screen* screen) {
+  if (!screen) return;
+  screen->timer().stop();
+  // The test's clock, moving with real time too, so a bounded wait (leaving a screen) still ends.
+  auto real = std::make_shared<QElapsedTimer>();
+  real->start();
+  screen->exchange().setClock([this, real] { return now + real->elapsed(); });
+}
+
+void ScreenEnv::ticks(ui::Screen* screen, int n) {
+  for (int i = 0; i < n && screen; ++i) {
+    const int ms = screen->exchange().interval();
+    now += ms;
+    model.advance(ms);
+    screen->exchange().tick();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+  }
+}
+
+bool ScreenEnv::until(const std::function<bool()>& pred, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!pred()) {
+    if (t.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+void ScreenEnv::click(const QString& name) {
+  auto* b = map_.current()->findChild<QPushButton*>(name);
+  Q_ASSERT(b);
+  QTest::mouseClick(b, Qt::LeftButton);
+  QCoreApplication::processEvents();
+  if (auto* s = currentScreen(); s && s->timer().isActive()) drive(s);  // a new screen was loaded
+}
+
+void ScreenEnv::press(const QString& name) {
+  QTest::mousePress(map_.current()->findChild<QPushButton*>(name), Qt::LeftButton);
+}
+
+void ScreenEnv::release(const QString& name) {
+  QTest::mouseRelease(map_.current()->findChild<QPushButton*>(name), Qt::LeftButton);
+}
+
+void ScreenEnv::type(const QString& field, const QString& text) {
+  auto* f = map_.current()->findChild<QLineEdit*>(field);
+  Q_ASSERT(f);
+  QTest::mouseClick(f, Qt::LeftButton);
+  f->selectAll();
+  QTest::keyClick(f, Qt::Key_Delete);
+  QTest::keyClicks(f, text);
+}
+
+QList<QByteArray> ScreenEnv::takeSent() {
+  QList<QByteArray> bodies;
+  if (!port_) return bodies;
+  const QList<QByteArray>& all = port_->sent();
+  for (; taken_ < all.size(); ++taken_) bodies << all[taken_].mid(1, all[taken_].size() - 5);
+  return bodies;
+}
+
+void ScreenEnv::answerBox() {
+  QMessageBox* box = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+  if (!box) return;
+  boxes << box->text();
+  boxTitles << box->windowTitle();
+  const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+  if (QAbstractButton* b = box->button(answer)) b->click();
+  else box->reject();
+}
+
+}  // namespace lorvane::test

@@ -1,0 +1,73 @@
+#pragma once
+// Screens under test against the simulated controller, in process: port 1 opens a SimPort on
+// the model, the screens' timers are replaced by ticks the test steps with a clock it moves, and
+// message boxes are answered as an operator would and remembered.
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+
+#include "model.h"
+#include "screen.h"
+#include "screen_map.h"
+#include "sim_port.h"
+
+namespace lorvane::test {
+
+class ScreenEnv : public QObject {
+  Q_OBJECT
+ public:
+  ScreenEnv();
+  ~ScreenEnv() override;
+
+  sim::ControllerModel model;
+  // The port the current screen opened (null when none is open).
+  SimPort* port() const { return port_; }
+  int opens = 0;          // ports opened so far
+  int openAtOnce = 0;     // most ports open at the same time (must stay 1)
+  bool refuseOpen = false;  // the port cannot be opened (another program holds it)
+  // Applied to every port opened from now on.
+  std::function<void(SimPort&)> onOpen;
+
+  // The screen map of the program, started on the main screen.
+  shell::ScreenMap& map() { return map_; }
+  ui::Form* start();
+  ui::Screen* currentScreen() const { return qobject_cast<ui::Screen*>(map_.current()); }
+
+  // Takes over a screen's ticks: its timer stops and its clock is the test's.
+  void drive(ui::Screen* screen);
+  // n ticks of the screen at its own interval (the model's time moves with them); replies that
+  // are due arrive in between.
+  void ticks(ui::Screen* screen, int n);
+  void ticks(int n) { ticks(currentScreen(), n); }
+  // Runs events until pred holds or ms pass.
+  static bool until(const std::function<bool()>& pred, int ms = 3000);
+  // Clicks a button (or presses/releases) of the current form by objectName.
+  void click(const QString& name);
+  void press(const QString& name);
+  void release(const QString& name);
+  void type(const QString& field, const QString& text);  // click into the field, then type
+
+  // Message boxes: answered automatically (OK, or the queued answers first); their texts.
+  QStringList boxes;
+  QStringList boxTitles;
+  QList<QMessageBox::StandardButton> answers;
+
+  // Request bodies sent on the current port since the last call (":" and LRC cut off).
+  QList<QByteArray> takeSent();
+
+  std::int64_t now = 0;
+
+ private:
+  void answerBox();
+
+  shell::ScreenMap map_;
+  QPointer<SimPort> port_;
+  int openNow_ = 0;
+  qsizetype taken_ = 0;
+  QTimer boxWatch_;
+};
+
+}  // namespace lorvane::test
