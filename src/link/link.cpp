@@ -24,6 +24,9 @@ Link::Link(QIODevice* device, QObject* parent) : QObject(parent), device_(device
 void Link::lose() {
   if (lost_) return;
   lost_ = true;
+  // A serial port left open on a dead line reports its error again at every turn of the event
+  // loop: close it at once.
+  if (device_) device_->close();
   emit portLost();
 }
 
@@ -34,7 +37,11 @@ void Link::send(const QByteArray& body) {
   assembler_.clear();
   lastBody_ = body;
   const QByteArray frame = buildFrame(body);
-  if (device_->write(frame) != frame.size()) lose();
+  if (device_->write(frame) != frame.size()) {
+    lose();
+    return;
+  }
+  emit frameSent(frame);
 }
 
 void Link::readAvailable() {

@@ -27,6 +27,7 @@ class Link : public QObject {
 
  signals:
   void frameReceived(const QByteArray& frame);
+  void frameSent(const QByteArray& frame);
   // The device failed while open (adapter unplugged, simulator gone).
   void portLost();
 

@@ -1,6 +1,7 @@
 #include "screen_map.h"
 
 #include <QLabel>
+#include <algorithm>
 #include <QPushButton>
 
 #include "main_screen.h"
@@ -25,6 +26,17 @@ ScreenMap::~ScreenMap() {
 void ScreenMap::addScreen(const QString& formName, Factory factory) { factories_[formName] = std::move(factory); }
 
 void ScreenMap::addRoute(Route route) { routes_ << std::move(route); }
+
+QStringList ScreenMap::screenNames() const {
+  QStringList names = factories_.keys();
+  const auto number = [](const QString& n) { return n.mid(7).toInt(); };  // "Mainfrm12" -> 12
+  std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return number(a) < number(b); });
+  return names;
+}
+
+Form* ScreenMap::build(const QString& formName) const {
+  return factories_.contains(formName) ? factories_.value(formName)() : nullptr;
+}
 
 Form* ScreenMap::loaded(const QString& formName) const {
   for (const QPointer<Form>& f : loaded_)

@@ -32,6 +32,9 @@ class ScreenMap : public QObject {
   void addScreen(const QString& formName, Factory factory);
   void addRoute(Route route);
   const QList<Route>& routes() const { return routes_; }
+  QStringList screenNames() const;
+  // A screen as it looks before its load, not wired and not loaded (pictures of the screens).
+  ui::Form* build(const QString& formName) const;
 
   // Shows the main screen with the port closed.
   ui::Form* start();

@@ -26,6 +26,9 @@ Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
 Screen::~Screen() {
   timer_.stop();
   exchange_.setLink(nullptr);
+  // The controls die after the engine: a button still held down when the window is destroyed
+  // emits its release on the way out, and must not reach the engine that is already gone.
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
 }
 
 bool Screen::portOpen() const { return link_ && link_->isOpen(); }

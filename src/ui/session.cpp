@@ -6,9 +6,7 @@
 
 namespace lorvane::ui {
 
-namespace {
 std::unique_ptr<QIODevice> openRealPort(int n, QString* error) { return openSerialPort(n, error); }
-}  // namespace
 
 Session& session() {
   static Session s{0, false, 0, openRealPort};

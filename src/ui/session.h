@@ -19,6 +19,8 @@ struct Session {
 };
 
 Session& session();
+// Opens a real serial port (QSerialPort, 9600 8N1) for a port number.
+std::unique_ptr<QIODevice> openRealPort(int portNumber, QString* error);
 void resetSession();  // back to program start (tests)
 
 }  // namespace lorvane::ui

@@ -81,7 +81,7 @@ void ScreenEnv::click(const QString& name) {
   Q_ASSERT(b);
   QTest::mouseClick(b, Qt::LeftButton);
   QCoreApplication::processEvents();
-  if (auto* s = currentScreen(); s && s->timer().isActive()) drive(s);  // a new screen was loaded
+  if (auto* s = currentScreen(); driveScreens && s && s->timer().isActive()) drive(s);  // a new screen was loaded
 }
 
 void ScreenEnv::press(const QString& name) {

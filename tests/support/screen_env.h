@@ -59,6 +59,8 @@ class ScreenEnv : public QObject {
   QList<QByteArray> takeSent();
 
   std::int64_t now = 0;
+  // Off: screens keep their own timers and real time (runs over a real port).
+  bool driveScreens = true;
 
  private:
   void answerBox();

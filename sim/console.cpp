@@ -1,0 +1,134 @@
+#include "console.h"
+
+#include <QStringList>
+#include <cmath>
+
+namespace lorvane::sim {
+
+namespace {
+
+bool parseInt(const QString& text, int* out, int base = 10) {
+  bool ok = false;
+  QString t = text;
+  if (base == 16 && t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) t = t.mid(2);
+  const int v = t.toInt(&ok, base);
+  if (ok) *out = v;
+  return ok;
+}
+
+// "N" (a count of the next replies) or "P%" (a share of all replies).
+bool parseAmount(const QString& text, int* count, double* fraction) {
+  if (text.endsWith('%')) {
+    bool ok = false;
+    const double p = text.chopped(1).toDouble(&ok);
+    if (!ok || p < 0 || p > 100) return false;
+    *fraction = p / 100.0;
+    *count = -1;
+    return true;
+  }
+  if (!parseInt(text, count) || *count < 0) return false;
+  return true;
+}
+
+int axisIndex(const QString& name) {
+  static const QString names = QStringLiteral("XYZCA");
+  return name.size() == 1 ? static_cast<int>(names.indexOf(name.toUpper())) : -1;
+}
+
+}  // namespace
+
+QString Console::help() {
+  return QStringLiteral(
+      "in N 0|1          set input LN inactive/active\n"
+      "state             project, step, run, positions, inputs, outputs, faults\n"
+      "get REG           read a register (hex address, e.g. 1058)\n"
+      "set REG VALUE     write a register (value in decimal)\n"
+      "coil COIL on|off  write a coil (hex address, e.g. 0832)\n"
+      "pos AXIS MM       put an axis (X Y Z C A) at a coordinate\n"
+      "drop N | P%       drop the next N replies, or P% of all replies\n"
+      "corrupt N | P%    send the next N replies, or P% of all, with a wrong LRC\n"
+      "exception N [C]   refuse the next N requests with exception code C (default 4)\n"
+      "delay MS          answer every request MS later (0: back to normal)\n"
+      "garbage           put a burst of noise on the line\n"
+      "unplug / plug     take the line away / bring it back\n"
+      "quit              end the simulator");
+}
+
+QString Console::run(const QString& line) {
+  const QStringList w = line.simplified().split(' ', Qt::SkipEmptyParts);
+  if (w.isEmpty()) return {};
+  const QString cmd = w[0].toLower();
+  const auto usage = [&](const char* form) { return QStringLiteral("usage: %1").arg(QLatin1String(form)); };
+
+  if (cmd == QLatin1String("help") || cmd == QLatin1String("?")) return help();
+  if (cmd == QLatin1String("state")) return model_.stateText() + '\n' + faults_.summary();
+  if (cmd == QLatin1String("in")) {
+    int n = 0, v = 0;
+    if (w.size() != 3 || !parseInt(w[1], &n) || n < 1 || n > kInputs || !parseInt(w[2], &v) || v < 0 || v > 1)
+      return usage("in N 0|1  (N 1..13)");
+    model_.setInput(n, v == 1);
+    return QStringLiteral("L%1 %2").arg(n).arg(v ? "active" : "inactive");
+  }
+  if (cmd == QLatin1String("get")) {
+    int a = 0;
+    if (w.size() != 2 || !parseInt(w[1], &a, 16) || !ControllerModel::hasRegister(a)) return usage("get REG  (1001..10FF)");
+    return QStringLiteral("%1 = %2").arg(a, 4, 16, QLatin1Char('0')).arg(model_.reg(static_cast<std::uint16_t>(a))).toUpper();
+  }
+  if (cmd == QLatin1String("set")) {
+    int a = 0, v = 0;
+    if (w.size() != 3 || !parseInt(w[1], &a, 16) || !parseInt(w[2], &v) || v < 0 || v > 65535)
+      return usage("set REG VALUE  (REG 1001..10FF, VALUE 0..65535)");
+    const auto r = model_.writeRegister(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(v));
+    return r == ControllerModel::Result::Ok ? QStringLiteral("ok") : QStringLiteral("refused");
+  }
+  if (cmd == QLatin1String("coil")) {
+    int c = 0;
+    const QString v = w.size() == 3 ? w[2].toLower() : QString();
+    if (w.size() != 3 || !parseInt(w[1], &c, 16) || (v != QLatin1String("on") && v != QLatin1String("off")))
+      return usage("coil COIL on|off  (COIL 0801..087B)");
+    const auto r = model_.writeCoil(static_cast<std::uint16_t>(c), v == QLatin1String("on"));
+    return r == ControllerModel::Result::Ok ? QStringLiteral("ok") : QStringLiteral("refused");
+  }
+  if (cmd == QLatin1String("pos")) {
+    bool ok = false;
+    const int axis = w.size() == 3 ? axisIndex(w[1]) : -1;
+    const double mm = w.size() == 3 ? w[2].toDouble(&ok) : 0;
+    if (axis < 0 || !ok) return usage("pos AXIS MM");
+    model_.setPosition(axis, static_cast<std::int32_t>(std::lround(mm * 100)));
+    return QStringLiteral("ok");
+  }
+  if (cmd == QLatin1String("drop") || cmd == QLatin1String("corrupt")) {
+    int count = 0;
+    double fraction = 0;
+    if (w.size() != 2 || !parseAmount(w[1], &count, &fraction)) return usage("drop|corrupt N | P%");
+    const bool drop = cmd == QLatin1String("drop");
+    if (count >= 0) drop ? faults_.dropNext(count) : faults_.corruptNext(count);
+    else drop ? faults_.setDropFraction(fraction) : faults_.setCorruptFraction(fraction);
+    return faults_.summary();
+  }
+  if (cmd == QLatin1String("exception")) {
+    int n = 0, code = kDeviceFailure;
+    if (w.size() < 2 || w.size() > 3 || !parseInt(w[1], &n) || n < 0 || (w.size() == 3 && (!parseInt(w[2], &code) || code < 1 || code > 255)))
+      return usage("exception N [CODE]");
+    slave_.refuseNext(n, code);
+    return QStringLiteral("next %1 requests refused with exception %2").arg(n).arg(code);
+  }
+  if (cmd == QLatin1String("delay")) {
+    int ms = 0;
+    if (w.size() != 2 || !parseInt(w[1], &ms) || ms < 0) return usage("delay MS");
+    if (hooks_.setDelay) hooks_.setDelay(ms);
+    return QStringLiteral("replies %1 ms later").arg(ms);
+  }
+  const std::pair<const char*, const std::function<void()>*> simple[] = {
+      {"garbage", &hooks_.garbage}, {"unplug", &hooks_.unplug}, {"plug", &hooks_.plug}, {"quit", &hooks_.quit}};
+  for (const auto& [name, hook] : simple) {
+    if (cmd == QLatin1String(name)) {
+      if (w.size() != 1) return usage(name);
+      if (*hook) (*hook)();
+      return QStringLiteral("ok");
+    }
+  }
+  return QStringLiteral("unknown command \"%1\" (help lists them)").arg(w[0]);
+}
+
+}  // namespace lorvane::sim

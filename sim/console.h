@@ -1,0 +1,37 @@
+#pragma once
+// Commands typed into lorvane-sim while it runs: set inputs, look at the state, poke registers,
+// and ask for line faults. The front end supplies what only it can do (delay, garbage, unplug).
+#include <QString>
+#include <functional>
+
+#include "faults.h"
+#include "model.h"
+#include "slave.h"
+
+namespace lorvane::sim {
+
+struct ConsoleHooks {
+  std::function<void(int ms)> setDelay;  // extra delay before every reply
+  std::function<void()> garbage;         // a burst of noise on the line
+  std::function<void()> unplug;          // the line goes away
+  std::function<void()> plug;            // and comes back
+  std::function<void()> quit;
+};
+
+class Console {
+ public:
+  Console(ControllerModel& model, Slave& slave, Faults& faults, ConsoleHooks hooks = {})
+      : model_(model), slave_(slave), faults_(faults), hooks_(std::move(hooks)) {}
+
+  // Carries out one command line and returns what to print (may be several lines).
+  QString run(const QString& line);
+  static QString help();
+
+ private:
+  ControllerModel& model_;
+  Slave& slave_;
+  Faults& faults_;
+  ConsoleHooks hooks_;
+};
+
+}  // namespace lorvane::sim

@@ -1,0 +1,189 @@
+#include "axis_debug.h"
+
+#include <algorithm>
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "registers.h"
+
+namespace lorvane::screens {
+
+using namespace lorvane::ui;
+
+namespace {
+
+constexpr std::uint32_t Pink = 0xFF80FF;        // page buttons
+constexpr std::uint32_t LightGreen = 0x80FF80;  // axis group captions
+
+// ---- The pages ------------------------------------------------------------------------------
+
+struct AxisGroup {
+  reg::Axis axis;
+  QChar letter;   // the controls of the group are named by it: ZXtxt, SX1cmd, DDXcmd, ...
+  QString frame;  // its group box
+};
+
+struct Page {
+  QString form;
+  QString title;
+  QList<AxisGroup> axes;
+  QString previous, back, next;  // page buttons in Frame3
+  QStringList help;              // Frame5 "本界面操作说明", where the page has one
+};
+
+const QStringList kAHelp = {
+    "  ",
+    "1-本界面主要实现各轴调试,注意Z、A轴不能同时工作，也就是Z轴工作时，A轴不能工作",
+    "  相反A轴工作时，Z轴不能工作。",
+    "  ",
+    "2-设置点动方向,0代表正方向点动,也就是让电机正转点动,相反1代表反方向点动,也就",
+    "  是让电机反转点动",
+    "  ",
+    "3-回零信号，也就是直到外部对应设定信号有效才停止",
+    "  ",
+    "3-注意:一旦设置完一个参数,请立即点击设置生效按钮",
+    "  ",
+};
+
+const Page& page(DebugPage p) {
+  static const Page pages[] = {
+      {"Mainfrm6", "X、Y轴调试", {{reg::X, 'X', "Frame1"}, {reg::Y, 'Y', "Frame2"}}, "SY3cmd", "BCcmd", "XY1cmd", {}},
+      {"Mainfrm7", "Z、C轴调试", {{reg::Z, 'Z', "Frame1"}, {reg::C, 'C', "Frame4"}}, "SY4cmd", "BC1cmd", "XY2cmd", {}},
+      {"mainfrm8", "A轴调试", {{reg::A, 'A', "Frame2"}}, "SY5cmd", "BC2cmd", "XY3cmd", kAHelp},
+  };
+  return pages[static_cast<int>(p)];
+}
+
+// The help list shows every line whole, without scrolling.
+void showWhole(QListWidget* list) {
+  int widest = 0;
+  for (int i = 0; i < list->count(); ++i) widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->item(i)->text()));
+  list->setMinimumSize(widest + 2 * list->frameWidth() + 16, (list->count() + 1) * list->sizeHintForRow(0) + 2 * list->frameWidth());
+}
+
+// ---- The controls of one axis group ----------------------------------------------------------
+
+struct Control {
+  const char* prefix;
+  const char* suffix;
+  QString name(QChar axis) const { return QString::fromLatin1(prefix) + axis + QString::fromLatin1(suffix); }
+};
+
+const Control Coordinate{"Z", "txt"};       // "0.00", display only, after "当前坐标:"
+const Control Distance{"J", "txt"};         // "0.00", after "点动距离:"
+const Control ApplyDistance{"S", "cmd"};    // "设置生效", magenta
+const Control Direction{"F", "txt"};        // "0", after "点动方向:", then "(0为正装,1为反转)"
+const Control ApplyDirection{"S", "1cmd"};  // "设置生效", green
+const Control Homing{"X", "txt"};           // "0", after "回零信号:"
+const Control ApplyHoming{"S", "2cmd"};     // "设置生效", system button colour
+const Control JogButton{"DD", "cmd"};       // "点动", yellow, after "X轴调试:"
+const Control HomeButton{"HL", "cmd"};      // "回零", yellow
+const Control ForwardButton{"ZZ", "cmd"};   // "正转", yellow, while held
+const Control ReverseButton{"FZ", "cmd"};   // "反转", yellow, while held
+
+// ---- The exchanges ----------------------------------------------------------------------------
+
+const Range kDirectionRange{0, 1, rangeMessage("0-1")};
+const Range kHomingRange{0, 13, rangeMessage("0-13")};
+
+// Every exchange of the page ends where the read cycle starts, with the first coordinate.
+Sequence apply(const QString& button, QList<WriteStep> steps) {
+  Sequence s{button, std::move(steps), ClearLocks::All};
+  s.intervalOnClick = 80;  // the apply buttons slow the tick to 80 ms for the rest of the visit
+  s.resumeAt = 0;
+  return s;
+}
+
+Sequence command(const QString& button, std::uint16_t coil) {
+  Sequence s{button, {CoilWrite{coil}}};
+  s.resumeAt = 0;
+  return s;
+}
+
+ScreenDecl exchangeTable(const Page& p) {
+  ScreenDecl d;
+  d.intervalMs = 50;
+  d.silentLimit = 8;
+  for (const AxisGroup& g : p.axes) {
+    const int a = g.axis;
+    const QChar l = g.letter;
+    // Coordinate (hundredths of a mm, signed pair), jog distance (hundredths), direction, homing input.
+    d.reads << Read{reg::Position[a], 2, Coordinate.name(l), 100}
+            << Read{reg::JogDistance[a], 1, Distance.name(l), 100}
+            << Read{reg::JogDirection[a], 1, Direction.name(l)}
+            << Read{reg::AxisParamReg[reg::ZeroInput][a], 1, Homing.name(l)};
+    // The jog distance is typed in mm and sent in hundredths; it must be a plain number that fits
+    // one register (0 to 655.35 mm). The homing input is kept by the controller at once.
+    d.sequences << apply(ApplyDistance.name(l), {RegisterWrite{reg::JogDistance[a], Distance.name(l), 1, 100, {}, true}})
+                << apply(ApplyDirection.name(l), {RegisterWrite{reg::JogDirection[a], Direction.name(l), 1, 1, kDirectionRange}})
+                << apply(ApplyHoming.name(l), {RegisterWrite{reg::AxisParamReg[reg::ZeroInput][a], Homing.name(l), 1, 1, kHomingRange},
+                                               CoilWrite{coil::SaveParameters}})
+                << command(JogButton.name(l), coil::Jog[a])
+                << command(HomeButton.name(l), coil::Home[a]);
+    d.momentaries << Momentary{ForwardButton.name(l), coil::Forward[a]}
+                  << Momentary{ReverseButton.name(l), coil::Reverse[a]};
+  }
+  return d;
+}
+
+}  // namespace
+
+AxisDebug::AxisDebug(DebugPage which) : Screen(page(which).form, exchangeTable(page(which))) {
+  const Page& p = page(which);
+  int labels = 1;
+  const auto nextLabel = [&](const QString& text) { return label(QStringLiteral("Label%1").arg(++labels), text); };
+
+  auto* top = new QVBoxLayout(this);
+  top->addWidget(heading("Label1", p.title));
+
+  auto* body = new QHBoxLayout;
+  for (const AxisGroup& g : p.axes) {
+    const QChar l = g.letter;
+    QGroupBox* box = group(g.frame, QStringLiteral("%1轴调试").arg(l), LightGreen);
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(nextLabel("当前坐标:"), 0, 0);
+    grid->addWidget(display(Coordinate.name(l), "0.00", Cyan), 0, 1);
+
+    grid->addWidget(nextLabel("点动距离:"), 1, 0);
+    grid->addWidget(entry(Distance.name(l), "0.00"), 1, 1);
+    grid->addWidget(button(ApplyDistance.name(l), "设置生效", Magenta), 1, 3);
+
+    grid->addWidget(nextLabel("点动方向:"), 2, 0);
+    grid->addWidget(entry(Direction.name(l), "0"), 2, 1);
+    grid->addWidget(nextLabel("(0为正装,1为反转)"), 2, 2);
+    grid->addWidget(button(ApplyDirection.name(l), "设置生效", Green), 2, 3);
+
+    grid->addWidget(nextLabel("回零信号:"), 3, 0);
+    grid->addWidget(entry(Homing.name(l), "0"), 3, 1);
+    grid->addWidget(button(ApplyHoming.name(l), "设置生效", SystemButton), 3, 3);
+
+    auto* drive = new QHBoxLayout;
+    drive->addWidget(nextLabel(QStringLiteral("%1轴调试:").arg(l)));
+    drive->addWidget(button(JogButton.name(l), "点动", Yellow));
+    drive->addWidget(button(HomeButton.name(l), "回零", Yellow));
+    drive->addWidget(button(ForwardButton.name(l), "正转", Yellow));
+    drive->addWidget(button(ReverseButton.name(l), "反转", Yellow));
+    grid->addLayout(drive, 4, 0, 1, 4);
+    body->addWidget(box);
+  }
+  if (!p.help.isEmpty()) {
+    QGroupBox* help = instructionGroup("Frame5", p.help);
+    showWhole(help->findChild<QListWidget*>("List1"));
+    body->addWidget(help);
+  }
+  top->addLayout(body);
+
+  QGroupBox* pages = group("Frame3");
+  auto* row = new QHBoxLayout(pages);
+  row->addWidget(button(p.previous, "上一页", Pink));
+  row->addWidget(button(p.back, "返回", Pink));
+  row->addWidget(button(p.next, "下一页", Pink));
+  top->addWidget(pages);
+
+  bindControls();
+}
+
+}  // namespace lorvane::screens

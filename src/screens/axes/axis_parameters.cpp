@@ -1,0 +1,209 @@
+#include "axis_parameters.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <array>
+
+namespace lorvane::screens {
+
+using namespace lorvane::ui;
+
+namespace {
+
+// ---- The ten parameters (the Part's parameter table; registers in reg::AxisParamReg) -------
+
+constexpr int kNoRange = -1;
+
+struct Param {
+  const char* field;
+  int scale;   // the register holds the value times this: 100 degrees, 1000 mm (shown divided)
+  int max;     // a written value (after scaling) must lie in 0..max; kNoRange: no range check
+  int maxOnX;  // X's own bound where it differs
+};
+
+// In the order they are read and written (reg::AxisParam).
+constexpr std::array<Param, reg::AxisParamCount> kParams = {{
+    // field    scale  range    on X
+    {"WQtxt", 1, 65535, 65535},        // driver microstepping
+    {"TStxt", 1, 2000, 1500},          // debug speed, RPM
+    {"JHtxt", 1, 13, 13},              // mechanical-zero signal input
+    {"FXtxt", 1, 13, 13},              // reverse-limit signal input
+    {"ZXtxt", 1, 13, 13},              // forward-limit signal input
+    {"DBtxt", 100, 65535, 65535},      // motor step angle, degrees
+    {"QPtxt", 1, 50000, 50000},        // start frequency, Hz
+    {"JPtxt", 1, 999, 999},            // acceleration frequency, Hz
+    {"MCtxt", 1, kNoRange, kNoRange},  // pulses per motor revolution
+    {"JLtxt", 1000, kNoRange, kNoRange},  // travel per revolution (screw lead), mm
+}};
+
+std::optional<Range> rangeOf(const Param& p, int axis) {
+  const int max = axis == reg::X ? p.maxOnX : p.max;
+  if (max == kNoRange) return std::nullopt;
+  return Range{0, double(max), rangeMessage(QStringLiteral("0-%1").arg(max))};
+}
+
+constexpr int kIntervalMs = 80;       // at load and at the click of SScmd
+constexpr int kAfterSaveMs = 50;      // once the save coil is answered
+constexpr int kSilentLimit = 8;
+
+ScreenDecl exchangeTable() {
+  ScreenDecl d;
+  d.intervalMs = kIntervalMs;
+  d.silentLimit = kSilentLimit;
+  d.reads = axisParameterReads(reg::X);
+  d.sequences = {axisParameterDownload(reg::X)};
+  return d;
+}
+
+const QStringList kInstructions = {
+    QStringLiteral(""),
+    QStringLiteral("1、启动、加速频率一般设定为50"),
+    QStringLiteral(""),
+    QStringLiteral("2、高速运行时，如600RPM以上时，"),
+    QStringLiteral("   加速频率可以设定小一些,如30 "),
+    QStringLiteral(""),
+    QStringLiteral("3、调试速度对应电机测试的速度，不是 "),
+    QStringLiteral("   电机工程参数运行的速度。 "),
+    QStringLiteral(""),
+    QStringLiteral("4、脉冲当量的前面设置为脉冲数据 "),
+    QStringLiteral("电机转一圈，控制器发送的脉冲数据 "),
+    QStringLiteral("如细分为8，步距角为1.8度，那么 "),
+    QStringLiteral("脉冲数据为：360/1.8 *8(细分)=1600 "),
+    QStringLiteral("后面设置为电机转一圈对应的距离 "),
+    QStringLiteral("也就是螺距，如电机转一圈，丝杆走5MM "),
+    QStringLiteral(""),
+    QStringLiteral("5、设定好后，点“下载并保存”键，"),
+    QStringLiteral("设定的 数据就发给控制器 "),
+    QStringLiteral("并让控制器保存这些数据! "),
+    QStringLiteral(""),
+    QStringLiteral("点“下载并保存”键，变红色"),
+    QStringLiteral("等恢复了本色，才算成功！"),
+    QStringLiteral("超过20秒没恢复，就再点击一次"),
+};
+
+}  // namespace
+
+// ---- The phase table of one axis -------------------------------------------------------------
+
+// The read cycle: parameter k of the axis into its field, scaled values shown divided.
+QList<Read> axisParameterReads(int axis) {
+  QList<Read> reads;
+  for (int k = 0; k < reg::AxisParamCount; ++k)
+    reads << Read{reg::AxisParamReg[k][axis], 1, kParams[k].field, kParams[k].scale};
+  return reads;
+}
+
+// "下载并保存数据": the ten writes in table order, then the save coil (sent once), locks all
+// cleared; the first write goes out one full interval after the click, 80 ms ticks while it
+// runs and 50 ms once the save is answered.
+Sequence axisParameterDownload(int axis) {
+  Sequence s{"SScmd", {}, ClearLocks::All};
+  for (int k = 0; k < reg::AxisParamCount; ++k) {
+    const Param& p = kParams[k];
+    // The scaled fields are taken as numbers as a whole; the others by their leading number.
+    s.steps << RegisterWrite{reg::AxisParamReg[k][axis], p.field, 1, p.scale, rangeOf(p, axis), p.scale != 1};
+  }
+  s.steps << CoilWrite{coil::SaveParameters};
+  s.restartTimer = true;
+  s.intervalOnClick = kIntervalMs;
+  s.intervalAfter = kAfterSaveMs;
+  return s;
+}
+
+const QStringList& AxisParameters::axisTitles() {
+  static const QStringList titles = {QStringLiteral("X轴参数设定"), QStringLiteral("Y轴参数设定"),
+                                     QStringLiteral("Z轴参数设定"), QStringLiteral("C轴参数设定"),
+                                     QStringLiteral("A轴参数设定")};
+  return titles;
+}
+
+// ---- The controls ----------------------------------------------------------------------------
+
+AxisParameters::AxisParameters() : Screen("Mainfrm5", exchangeTable()) {
+  auto* top = new QVBoxLayout(this);
+  QLabel* title = label("Szlel", "", Blue);
+  QFont bold = title->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.4);
+  title->setFont(bold);
+  title->setAlignment(Qt::AlignCenter);
+  title->setMinimumHeight(title->fontMetrics().height() + 8);
+  top->addWidget(title);
+
+  auto* columns = new QHBoxLayout;
+
+  // Left column.
+  QGroupBox* frame2 = group("Frame2");
+  auto* left = new QGridLayout(frame2);
+  left->addWidget(label("Label16", "外接驱动器细分:"), 0, 0);
+  left->addWidget(entry("WQtxt", "0"), 0, 1);
+  left->addWidget(label("Label9", "调试速度:"), 1, 0);
+  left->addWidget(entry("TStxt", "0"), 1, 1);
+  left->addWidget(label("Label10", "RPM"), 1, 2);
+  left->addWidget(label("Label12", "设定机械零信号点:L"), 2, 0);
+  left->addWidget(entry("JHtxt", "0"), 2, 1);
+  left->addWidget(label("Label1", "反向限位信号点:L"), 3, 0);
+  left->addWidget(entry("FXtxt", "0"), 3, 1);
+  left->addWidget(label("Label2", "正向限位信号点:L"), 4, 0);
+  left->addWidget(entry("ZXtxt", "0"), 4, 1);
+  left->setRowStretch(5, 1);
+  columns->addWidget(frame2);
+
+  // Middle column, with the pulse equivalent group inside.
+  QGroupBox* frame3 = group("Frame3");
+  auto* middle = new QVBoxLayout(frame3);
+  auto* rates = new QGridLayout;
+  rates->addWidget(label("Label18", "电机步距角:"), 0, 0);
+  rates->addWidget(entry("DBtxt", "0.00"), 0, 1);
+  rates->addWidget(label("Label19", "度"), 0, 2);
+  rates->addWidget(label("Label5", "启动频率:"), 1, 0);
+  rates->addWidget(entry("QPtxt", "0"), 1, 1);
+  rates->addWidget(label("Label8", "HZ"), 1, 2);
+  rates->addWidget(label("Label7", "加速频率:"), 2, 0);
+  rates->addWidget(entry("JPtxt", "0"), 2, 1);
+  rates->addWidget(label("Label6", "HZ"), 2, 2);
+  middle->addLayout(rates);
+  QGroupBox* frame1 = group("Frame1", "脉冲当量比例设定(螺距)");
+  auto* pulse = new QGridLayout(frame1);
+  pulse->addWidget(label("Label20", "脉冲当量"), 0, 0, Qt::AlignCenter);
+  pulse->addWidget(label("Label21", "距离mm"), 0, 2, Qt::AlignCenter);
+  pulse->addWidget(entry("MCtxt", "0"), 1, 0);
+  pulse->addWidget(label("Label22", ":"), 1, 1);
+  pulse->addWidget(entry("JLtxt", "0.000"), 1, 2);
+  middle->addWidget(frame1);
+  middle->addStretch();
+  columns->addWidget(frame3);
+
+  // Right-hand side: the instructions.
+  columns->addWidget(instructionGroup("Frame5", kInstructions), 1);
+  auto* list = control<QListWidget>("List1");
+  list->setMinimumHeight(list->sizeHintForRow(0) * static_cast<int>(kInstructions.size()) + 2 * list->frameWidth() + 8);
+  top->addLayout(columns);
+
+  // Along the bottom: the two buttons.
+  QGroupBox* frame4 = group("Frame4");
+  auto* buttons = new QHBoxLayout(frame4);
+  buttons->addWidget(button("SScmd", "下载并保存数据", SystemButton));
+  buttons->addWidget(button("EXtxt", "返 回", SystemButton));
+  top->addWidget(frame4);
+
+  bindControls();
+}
+
+void AxisParameters::setTitle(const QString& text) {
+  control<QLabel>("Szlel")->setText(text);
+  const int axis = static_cast<int>(axisTitles().indexOf(text));
+  if (axis >= 0) selectAxis(axis);
+}
+
+// The reads and the download now address this axis; the cycle starts at its first parameter,
+// and what the fields show counts as known again only once read (or typed).
+void AxisParameters::selectAxis(int axis) {
+  axis_ = axis;
+  exchange().setReads(axisParameterReads(axis));
+  exchange().setSequences({axisParameterDownload(axis)});
+  exchange().restartCycle(0);
+}
+
+}  // namespace lorvane::screens

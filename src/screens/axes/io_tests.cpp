@@ -1,0 +1,156 @@
+#include "io_tests.h"
+
+#include <algorithm>
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "registers.h"
+
+namespace lorvane::screens {
+
+using namespace lorvane::ui;
+
+namespace {
+
+constexpr int kInputs = 13;
+constexpr int kInputsPerRow = 7;
+
+// An indicator shows the text of the state it reads; a state it has no text for blanks it, so an
+// old "ON" never stands for a reading the controller did not give.
+QString inputText(std::int64_t state) {
+  switch (state) {
+    case 0: return QStringLiteral("A");   // no test running
+    case 1: return QStringLiteral("ON");  // input active
+    case 2: return QStringLiteral("OF");  // input inactive
+    default: return QString();
+  }
+}
+
+QString settingText(std::int64_t setting) {
+  switch (setting) {
+    case 0: return QStringLiteral("ON");
+    case 1: return QStringLiteral("OF");
+    default: return QString();
+  }
+}
+
+QString indicator(int n) { return QStringLiteral("YN%1txt").arg(n); }
+
+ValueField* bold(ValueField* f) {
+  QFont font = f->font();
+  font.setBold(true);
+  f->setFont(font);
+  return f;
+}
+
+// A filled group box at least as wide as its caption.
+void fitCaption(QGroupBox* box) {
+  const int caption = box->fontMetrics().horizontalAdvance(box->title()) + 40;
+  box->setMinimumWidth(std::max(caption, box->minimumSizeHint().width()));
+}
+
+// A list that shows every line whole, without scrolling.
+QListWidget* showWhole(QListWidget* list) {
+  int widest = 0;
+  for (int i = 0; i < list->count(); ++i) widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->item(i)->text()));
+  list->setMinimumSize(widest + 2 * list->frameWidth() + 16, (list->count() + 1) * list->sizeHintForRow(0) + 2 * list->frameWidth());
+  return list;
+}
+
+// Input n is read from 0x10C8 + (n - 1), one input per tick, round and round; the test button
+// keeps the input test coil on while it is held.
+ScreenDecl inputTable() {
+  ScreenDecl d;
+  d.intervalMs = 70;
+  d.silentLimit = 8;
+  for (int n = 1; n <= kInputs; ++n)
+    d.reads << Read{static_cast<std::uint16_t>(reg::InputTestState + n - 1), 1, indicator(n), 1, inputText};
+  d.momentaries = {Momentary{"SDcmd", coil::InputTest}};
+  return d;
+}
+
+// Reads the output number and its setting; "确定测试" writes both and then runs the test coil.
+ScreenDecl outputTable(std::function<void(std::int64_t)> settingRead) {
+  ScreenDecl d;
+  d.intervalMs = 50;
+  d.silentLimit = 5;
+  d.reads = {Read{reg::OutputTestNumber, 1, "SCtxt"},
+             Read{reg::OutputTestSetting, 1, "DMtxt", 1, {}, std::move(settingRead)}};
+  Sequence test{"SDcmd",
+                {RegisterWrite{reg::OutputTestNumber, "SCtxt", 1, 1, Range{1, 12, rangeMessage("1-12")}},
+                 RegisterWrite{reg::OutputTestSetting, "DMtxt", 1, 1, Range{0, 1, rangeMessage("0-1")}},
+                 CoilWrite{coil::OutputTest}},
+                ClearLocks::All};
+  test.restartTimer = true;
+  test.intervalOnClick = 80;  // and it stays 80 ms for the rest of the visit
+  test.resumeAt = 0;
+  d.sequences = {test};
+  return d;
+}
+
+const QStringList kOutputHelp = {"",  "注意：", "当点击的按钮出", "现20秒没有恢复", "本色，请再点击", "一次。",
+                                 "",  "若出现设置好参", "数后没有保存到", "请再设置一次", "并进行保存"};
+
+}  // namespace
+
+InputTest::InputTest() : Screen("Mainfrm9", inputTable()) {
+  auto* top = new QVBoxLayout(this);
+  top->addWidget(heading("Label1", "外部输入信号(L1-L13)测试"));
+
+  QGroupBox* inputs = group("Frame1", "13个输入点，平时显示A，按下面测试按钮，若输入无效，显示OF，若输入有效，显示ON");
+  auto* grid = new QGridLayout(inputs);
+  for (int n = 1; n <= kInputs; ++n) {
+    const int row = (n - 1) / kInputsPerRow;
+    const int column = 2 * ((n - 1) % kInputsPerRow);
+    grid->addWidget(label(QStringLiteral("Label%1").arg(n + 1), QStringLiteral("%1:").arg(n)), row, column, Qt::AlignRight);
+    grid->addWidget(bold(display(indicator(n), "A", Red)), row, column + 1);
+  }
+  fitCaption(inputs);
+  top->addWidget(inputs);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(button("SDcmd", "确定测试", SystemButton));
+  buttons->addWidget(button("BAcmd", "返 回", SystemButton));
+  top->addLayout(buttons);
+
+  bindControls();
+}
+
+OutputTest::OutputTest() : Screen("Mainfrm10", outputTable([this](std::int64_t v) { showSetting(v); })) {
+  auto* top = new QVBoxLayout(this);
+  QLabel* title = heading("Label1", "12路外部输出测试");
+  paint(title, Panel);  // its text in the plain label colour
+  top->addWidget(title);
+
+  auto* body = new QHBoxLayout;
+  auto* left = new QVBoxLayout;
+  QGroupBox* choice = group("Frame1", "设定输出信号Y1-Y12，0-ON,1-OF");
+  auto* grid = new QGridLayout(choice);
+  grid->addWidget(label("Label2", "Y"), 0, 0, Qt::AlignRight);
+  grid->addWidget(entry("SCtxt", "0"), 0, 1);
+  grid->addWidget(label("Label3", "输出：Y1-Y12"), 0, 2, 1, 2);
+  grid->addWidget(entry("DMtxt", "0"), 1, 1);
+  grid->addWidget(bold(display("YNtxt", "ON", Red)), 1, 2);
+  grid->addWidget(label("Label4", "设定：0或1"), 1, 3);
+  fitCaption(choice);
+  left->addWidget(choice);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(button("SDcmd", "确定测试", SystemButton));
+  buttons->addWidget(button("BAcmd", "返 回", SystemButton));
+  left->addLayout(buttons);
+  body->addLayout(left);
+
+  QGroupBox* help = group("Frame3", "使用说明", Red);
+  (new QVBoxLayout(help))->addWidget(showWhole(instructions("List1", kOutputHelp)));
+  body->addWidget(help);
+  top->addLayout(body);
+
+  bindControls();
+}
+
+void OutputTest::showSetting(std::int64_t setting) { control<QLineEdit>("YNtxt")->setText(settingText(setting)); }
+
+}  // namespace lorvane::screens

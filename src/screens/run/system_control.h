@@ -1,0 +1,18 @@
+#pragma once
+// The system control screen Mainfrm2: starts and stops the current project, shows
+// what the controller is doing, and sets the production count and the start/stop switch inputs.
+#include "screen.h"
+
+namespace lorvane::screens {
+
+class SystemControl : public ui::Screen {
+  Q_OBJECT
+ public:
+  SystemControl();
+
+  // Tick intervals: at rest, and once the controller reports a running step.
+  static constexpr int kIdleMs = 50;
+  static constexpr int kRunningMs = 10;
+};
+
+}  // namespace lorvane::screens

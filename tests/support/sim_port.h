@@ -1,0 +1,81 @@
+#pragma once
+// A serial port whose far end is the simulated controller, in process: requests written to it
+// go through the Modbus ASCII slave to the controller model, and the replies come back
+// asynchronously (a zero timer, then readyRead), the way a real port delivers them. No sleeping:
+// a test runs the event loop (or QCoreApplication::processEvents) and steps the model's time
+// with model().advance(ms).
+#include <QByteArray>
+#include <QIODevice>
+#include <QList>
+#include <memory>
+
+#include "faults.h"
+#include "model.h"
+#include "reply.h"
+#include "slave.h"
+
+namespace lorvane::test {
+
+class SimPort : public QIODevice {
+  Q_OBJECT
+ public:
+  // Talks to model, or to a model of its own when none is given. The port starts open.
+  explicit SimPort(sim::ControllerModel* model = nullptr, QObject* parent = nullptr);
+  ~SimPort() override;
+
+  sim::ControllerModel& model() { return *model_; }
+  sim::Slave& slave() { return slave_; }
+  sim::Faults& faults() { return faults_; }
+
+  // Line faults: a share of replies lost or sent with a wrong LRC (drawn from a seeded
+  // generator, so a test is repeatable), or the next n of them.
+  void setDropFraction(double f) { faults_.setDropFraction(f); }
+  void setCorruptFraction(double f) { faults_.setCorruptFraction(f); }
+  void setSeed(quint64 seed) { faults_.setSeed(seed); }
+  void dropNext(int n) { faults_.dropNext(n); }
+  void corruptNext(int n) { faults_.corruptNext(n); }
+  // A controller that is switched off: requests are taken, nothing comes back.
+  void setSilent(bool silent) { silent_ = silent; }
+  // Replies arrive in pieces of this many bytes, each piece on its own readyRead (0: whole).
+  void setChunkSize(int bytes) { chunk_ = bytes; }
+  // Bytes the line delivers by itself (noise, a late reply), asynchronously like a reply.
+  void inject(const QByteArray& bytes);
+
+  // The adapter is pulled: readChannelFinished now, every later write fails.
+  void unplug();
+  bool isUnplugged() const { return unplugged_; }
+
+  // Every whole request frame written (":" .. CR LF), in order, and every reply delivered.
+  const QList<QByteArray>& sent() const { return sent_; }
+  const QList<QByteArray>& replies() const { return replies_; }
+  void clearHistory();
+
+  bool isSequential() const override { return true; }
+  qint64 bytesAvailable() const override { return in_.size() + QIODevice::bytesAvailable(); }
+  void close() override;
+
+ signals:
+  void requestSeen(const QByteArray& frame);
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override;
+  qint64 writeData(const char* data, qint64 len) override;
+
+ private:
+  void deliverLater(const QByteArray& bytes);
+
+  std::unique_ptr<sim::ControllerModel> ownModel_;
+  sim::ControllerModel* model_;
+  sim::Slave slave_;
+  sim::Faults faults_;
+  FrameAssembler assembler_;
+  QByteArray in_;
+  QList<QByteArray> sent_;
+  QList<QByteArray> replies_;
+  bool silent_ = false;
+  bool unplugged_ = false;
+  int chunk_ = 0;
+  quint64 generation_ = 0;  // replies queued before a close() are not delivered after it
+};
+
+}  // namespace lorvane::test
