@@ -32,6 +32,7 @@ const AxisCase kAxes[] = {
 };
 
 std::string caseName(const ::testing::TestParamInfo<AxisCase>& info) { return std::string(1, info.param.letter); }
+void PrintTo(const AxisCase& c, std::ostream* os) { *os << c.letter << " axis on " << c.form; }
 
 QString named(const char* prefix, char letter, const char* suffix) {
   return QString::fromLatin1(prefix) + QLatin1Char(letter) + QString::fromLatin1(suffix);

@@ -201,6 +201,40 @@ TEST_F(SystemControlTest, RunningStepShowsItsNumberAndTicksEvery10Ms) {
   EXPECT_EQ(screen()->exchange().interval(), 10) << "10 ms until the screen is left";
 }
 
+// 9600 baud, 5 ms before the controller answers, a step running (10 ms ticks): the cycle runs at
+// the speed of the line, and each position is shown once in every cycle.
+TEST_F(SystemControlTest, OnAPacedLineTheCycleTakesItsLineTimeAndEveryPositionRefreshes) {
+  constexpr int kLatencyMs = 5;
+  env.port()->setPacing(kLatencyMs, [this] { return double(env.now); });
+  env.model.writeRegister(reg::RunStatus, 7);
+  env.ticks(100);
+  ASSERT_EQ(screen()->exchange().interval(), 10);
+
+  QList<std::int64_t> starts;  // when each cycle's first read went out
+  QObject::connect(env.port(), &test::SimPort::requestSeen, env.port(), [&](const QByteArray& frame) {
+    if (frame.contains("010310250001")) starts << env.now;
+  });
+  QList<std::pair<std::int64_t, QString>> shown;
+  QObject::connect(&screen()->exchange(), &Exchange::fieldShown, screen(),
+                   [&](const Name& field, const QString&) { shown << std::pair{env.now, field}; });
+  env.ticks(500);  // 5 s
+  ASSERT_GE(starts.size(), 5);
+
+  // 22 requests of 17 characters; 17 replies of 15 characters and 5 (the positions) of 19.
+  const double lineMs = (22 * 17 + 17 * 15 + 5 * 19) * test::SimPort::kCharMs + 22 * kLatencyMs;
+  for (qsizetype c = 0; c + 1 < starts.size(); ++c) {
+    const double took = double(starts[c + 1] - starts[c]);
+    EXPECT_GE(took, lineMs) << "cycle " << c;
+    EXPECT_LE(took, 1.05 * lineMs) << "cycle " << c;
+    for (const char* field : {"Xtxt", "Ytxt", "Ztxt", "Ctxt", "Atxt"}) {
+      const auto n = std::count_if(shown.begin(), shown.end(), [&](const auto& s) {
+        return s.first >= starts[c] && s.first < starts[c + 1] && s.second == field;
+      });
+      EXPECT_EQ(n, 1) << field << " in cycle " << c;
+    }
+  }
+}
+
 TEST_F(SystemControlTest, StartRunsTheProjectAndStopHaltsIt) {
   env.model.loadDemo();
   cycle();

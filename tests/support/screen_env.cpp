@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cmath>
 
 #include "session.h"
 
@@ -57,9 +58,18 @@ void ScreenEnv::drive(ui::Screen* screen) {
 
 void ScreenEnv::ticks(ui::Screen* screen, int n) {
   for (int i = 0; i < n && screen; ++i) {
-    const int ms = screen->exchange().interval();
-    now += ms;
-    model.advance(ms);
+    const std::int64_t next = now + screen->exchange().interval();
+    // On a paced line, replies arrive between the ticks, when their last character is in.
+    while (port_ && port_->paced() && port_->nextDue() >= 0 && port_->nextDue() <= double(next)) {
+      const auto due = static_cast<std::int64_t>(std::ceil(port_->nextDue()));
+      model.advance(static_cast<int>(due - now));
+      now = due;
+      port_->deliverDue(double(now));
+      QCoreApplication::processEvents();
+      QCoreApplication::processEvents();
+    }
+    model.advance(static_cast<int>(next - now));
+    now = next;
     screen->exchange().tick();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();

@@ -39,7 +39,8 @@ class ScreenEnv : public QObject {
   // Takes over a screen's ticks: its timer stops and its clock is the test's.
   void drive(ui::Screen* screen);
   // n ticks of the screen at its own interval (the model's time moves with them); replies that
-  // are due arrive in between.
+  // are due arrive in between (on a paced port, at the time their last character is in:
+  // onOpen = [&](SimPort& p) { p.setPacing(5, [&] { return double(env.now); }); }).
   void ticks(ui::Screen* screen, int n);
   void ticks(int n) { ticks(currentScreen(), n); }
   // Runs events until pred holds or ms pass.

@@ -1,6 +1,7 @@
 #include "sim_port.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 namespace lorvane::test {
@@ -23,6 +24,7 @@ void SimPort::clearHistory() {
 void SimPort::close() {
   in_.clear();
   assembler_.clear();
+  held_.clear();
   ++generation_;
   QIODevice::close();
 }
@@ -44,12 +46,29 @@ qint64 SimPort::writeData(const char* data, qint64 len) {
     emit requestSeen(frame);
     if (silent_) continue;
     const QByteArray reply = faults_.apply(slave_.handle(frame));
-    if (!reply.isEmpty()) deliverLater(reply);
+    if (reply.isEmpty()) continue;
+    if (!clock_) {
+      deliverLater(reply);
+      continue;
+    }
+    const double requestEnd = clock_() + static_cast<double>(frame.size()) * kCharMs;
+    const double start = std::max(requestEnd + latencyMs_, replyLineFree_);
+    replyLineFree_ = start + static_cast<double>(reply.size()) * kCharMs;
+    held_.append({replyLineFree_, reply});
   }
   return len;
 }
 
 void SimPort::inject(const QByteArray& bytes) { deliverLater(bytes); }
+
+void SimPort::setPacing(int latencyMs, std::function<double()> clock) {
+  latencyMs_ = latencyMs;
+  clock_ = std::move(clock);
+}
+
+void SimPort::deliverDue(double now) {
+  while (!held_.isEmpty() && held_.first().due <= now) deliverLater(held_.takeFirst().bytes);
+}
 
 void SimPort::deliverLater(const QByteArray& bytes) {
   const qsizetype piece = chunk_ > 0 ? chunk_ : bytes.size();

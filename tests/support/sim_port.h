@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QList>
+#include <functional>
 #include <memory>
 
 #include "faults.h"
@@ -40,6 +41,15 @@ class SimPort : public QIODevice {
   void setChunkSize(int bytes) { chunk_ = bytes; }
   // Bytes the line delivers by itself (noise, a late reply), asynchronously like a reply.
   void inject(const QByteArray& bytes);
+
+  // Pacing: a 9600-baud line (ten bits a character) and a controller that starts answering
+  // latencyMs after a request's last character. Replies are then held until deliverDue(now) is
+  // called at or after the time their last character arrives; clock gives the line's time (ms).
+  static constexpr double kCharMs = 10.0 * 1000.0 / 9600.0;
+  void setPacing(int latencyMs, std::function<double()> clock);
+  bool paced() const { return bool(clock_); }
+  double nextDue() const { return held_.isEmpty() ? -1 : held_.first().due; }  // -1: none held
+  void deliverDue(double now);
 
   // The adapter is pulled: readChannelFinished now, every later write fails.
   void unplug();
@@ -76,6 +86,14 @@ class SimPort : public QIODevice {
   bool unplugged_ = false;
   int chunk_ = 0;
   quint64 generation_ = 0;  // replies queued before a close() are not delivered after it
+  struct Held {
+    double due;
+    QByteArray bytes;
+  };
+  QList<Held> held_;  // paced replies, in the order they arrive
+  std::function<double()> clock_;
+  int latencyMs_ = 0;
+  double replyLineFree_ = 0;
 };
 
 }  // namespace lorvane::test

@@ -178,7 +178,7 @@ AxisParameters::AxisParameters() : Screen("Mainfrm5", exchangeTable()) {
   // Right-hand side: the instructions.
   columns->addWidget(instructionGroup("Frame5", kInstructions), 1);
   auto* list = control<QListWidget>("List1");
-  list->setMinimumHeight(list->sizeHintForRow(0) * static_cast<int>(kInstructions.size()) + 2 * list->frameWidth() + 8);
+  list->setMinimumHeight(list->sizeHintForRow(0) * static_cast<int>(kInstructions.size()) + 2 * list->frameWidth() + 16);
   top->addLayout(columns);
 
   // Along the bottom: the two buttons.
