@@ -5,9 +5,26 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace lorvane::ui {
+
+namespace {
+// A group box never narrower than its caption.
+class CaptionGroup : public QGroupBox {
+ public:
+  using QGroupBox::QGroupBox;
+  QSize minimumSizeHint() const override { return widen(QGroupBox::minimumSizeHint()); }
+  QSize sizeHint() const override { return widen(QGroupBox::sizeHint()); }
+
+ private:
+  QSize widen(QSize s) const {
+    if (!title().isEmpty()) s.setWidth(std::max(s.width(), fontMetrics().horizontalAdvance(title()) + 24));
+    return s;
+  }
+};
+}  // namespace
 
 Form::Form(const QString& formName, QWidget* parent) : QWidget(parent) {
   setObjectName(formName);
@@ -70,7 +87,7 @@ CmdButton* Form::button(const QString& name, const QString& caption, std::uint32
 
 QGroupBox* Form::group(const QString& name, const QString& caption, std::uint32_t captionColour,
                        std::uint32_t background) {
-  auto* g = new QGroupBox(caption, this);
+  auto* g = new CaptionGroup(caption, this);
   g->setObjectName(name);
   g->setStyleSheet(QStringLiteral("QGroupBox#%1 { background-color: %2; border: 1px solid #808080;"
                                   " margin-top: 1.2em; padding-top: 0.4em; }"

@@ -16,7 +16,7 @@ using namespace lorvane::ui;
 namespace {
 
 constexpr std::uint32_t Pink = 0xFF80FF;        // page buttons
-constexpr std::uint32_t LightGreen = 0x80FF80;  // axis group captions
+constexpr std::uint32_t LightGreen = 0x00A000;  // axis group captions: a green dark enough to read on the panel
 
 // ---- The pages ------------------------------------------------------------------------------
 
