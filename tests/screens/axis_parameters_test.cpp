@@ -22,7 +22,7 @@ static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << b
 
 namespace {
 
-// The Part's parameter table: the registers of the ten parameters of X, Y, Z, C and A.
+// The registers of the ten parameters of X, Y, Z, C and A, written out independently of the code.
 const char* const kFields[10] = {"WQtxt", "TStxt", "JHtxt", "FXtxt", "ZXtxt",
                                  "DBtxt", "QPtxt", "JPtxt", "MCtxt", "JLtxt"};
 const std::uint16_t kRegisters[5][10] = {
@@ -165,7 +165,7 @@ TEST(AxisParametersTitle, OnlyTheFiveTitlesSelectAnAxis) {
 }
 
 // One table for the five axes: the title picks the axis, the cycle reads its ten registers, and
-// the download writes them in the Part's order, then the save coil; the controller keeps them.
+// the download writes them in parameter order, then the save coil; the controller keeps them.
 class AxisDownload : public AxisParametersTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(AxisDownload, ReadsWritesAndKeepsTheTenParametersOfItsAxis) {
@@ -242,7 +242,7 @@ TEST_F(AxisParametersTest, RangesAndUnencodableValuesAreRefusedAndNothingIsSent)
       {"JPtxt", "1000", "输入的信号范围不在0-999内"},
       {"QPtxt", "12abc", msg::NotANumber},
       {"QPtxt", "", msg::NotANumber},
-      // No range in the Part: what one register cannot hold is refused all the same.
+      // No range for these fields: what one register cannot hold is refused all the same.
       {"MCtxt", "65536", msg::tooLarge("65535")},
       {"MCtxt", "-5", msg::Negative},
       {"MCtxt", "1600x", msg::NotANumber},

@@ -11,7 +11,7 @@ using namespace lorvane::ui;
 
 namespace {
 
-// ---- The ten parameters (the Part's parameter table; registers in reg::AxisParamReg) -------
+// ---- The ten parameters, in the order they are read and written (registers in reg::AxisParamReg)
 
 constexpr int kNoRange = -1;
 

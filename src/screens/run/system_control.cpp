@@ -41,7 +41,8 @@ QString drawingModeText(std::int64_t v) {
 
 // ---- The phase table -------------------------------------------------------------------------
 
-// Read index = the Part's phase 0..21; the run status is read 2, where start and stop resume.
+// Reads 0..21 in the order the controller is polled; the run status is read 2, where start and
+// stop resume.
 constexpr int kRunStatusRead = 2;
 
 ScreenDecl exchangeTable(SystemControl* self) {
@@ -79,7 +80,7 @@ ScreenDecl exchangeTable(SystemControl* self) {
   };
 
   const Range count{0, 65535, rangeMessage("0-65535")};
-  // The Part's message says "1-13" although 0 (no input assigned) is accepted.
+  // The message says "1-13" although 0 (no input assigned) is accepted: the text operators know.
   const Range switchInput{0, 13, rangeMessage("1-13")};
 
   // phase 22: the production count
