@@ -38,34 +38,12 @@ QString named(const char* prefix, char letter, const char* suffix) {
   return QString::fromLatin1(prefix) + QLatin1Char(letter) + QString::fromLatin1(suffix);
 }
 
-// Main screen, port opened, system function test menu, then the page.
-ui::Screen* openPage(ScreenEnv& env, const char* menuButton) {
-  env.start();
-  env.click("Okcmd");
-  env.click("Tstcmd");
-  env.click(menuButton);
-  return env.currentScreen();
-}
-
-QString text(ScreenEnv& env, const QString& field) { return env.map().current()->control<QLineEdit>(field)->text(); }
-bool red(ScreenEnv& env, const QString& button) {
-  return env.map().current()->control<ui::CmdButton>(button)->shownColour() == ui::Red;
-}
-
-bool tickUntil(ScreenEnv& env, const std::function<bool()>& done, int most = 200) {
-  for (int i = 0; i < most; ++i) {
-    if (done()) return true;
-    env.ticks(1);
-  }
-  return done();
-}
-
 QByteArray writeBody(std::uint16_t reg, std::uint16_t value) { return writeWordBody(reg, hex4(value)); }
 
 class AxisDebugAxis : public ::testing::TestWithParam<AxisCase> {
  protected:
   void SetUp() override {
-    ASSERT_NE(openPage(env, c.menuButton), nullptr);
+    ASSERT_NE(env.openTestPage(c.menuButton), nullptr);
     ASSERT_EQ(env.map().current()->objectName(), c.form);
   }
   QString name(const char* prefix, const char* suffix) const { return named(prefix, c.letter, suffix); }
@@ -76,23 +54,23 @@ class AxisDebugAxis : public ::testing::TestWithParam<AxisCase> {
 
 TEST_P(AxisDebugAxis, ShowsTheCoordinateAndJogsByTheDistanceAndDirectionSet) {
   env.model.setPosition(c.axis, -1234);
-  ASSERT_TRUE(tickUntil(env, [&] { return text(env, name("Z", "txt")) == "-12.34"; }));
-  EXPECT_TRUE(tickUntil(env, [&] { return text(env, name("J", "txt")) == "10"; }, 8)) << "the jog distance, in mm";
+  ASSERT_TRUE(env.tickUntil([&] { return env.text(name("Z", "txt")) == "-12.34"; }));
+  EXPECT_TRUE(env.tickUntil([&] { return env.text(name("J", "txt")) == "10"; }, 8)) << "the jog distance, in mm";
   env.takeSent();
 
   env.type(name("J", "txt"), "10.5");
   env.click(name("S", "cmd"));
-  EXPECT_TRUE(red(env, name("S", "cmd")));
-  ASSERT_TRUE(tickUntil(env, [&] { return !red(env, name("S", "cmd")); }));
+  EXPECT_TRUE(env.isRed(name("S", "cmd")));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(name("S", "cmd")); }));
   env.type(name("F", "txt"), "1");
   env.click(name("S", "1cmd"));
-  ASSERT_TRUE(tickUntil(env, [&] { return !red(env, name("S", "1cmd")); }));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(name("S", "1cmd")); }));
   EXPECT_EQ(env.model.reg(reg::JogDistance[c.axis]), 1050);
   EXPECT_EQ(env.model.reg(reg::JogDirection[c.axis]), 1);
   EXPECT_EQ(env.currentScreen()->exchange().interval(), 80) << "the apply buttons slow the tick";
 
   env.click(name("DD", "cmd"));
-  ASSERT_TRUE(tickUntil(env, [&] { return !red(env, name("DD", "cmd")); }));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(name("DD", "cmd")); }));
   const QList<QByteArray> sent = env.takeSent();
   const auto at = [&](const QByteArray& body) { return sent.indexOf(body); };
   const qsizetype distance = at(writeBody(reg::JogDistance[c.axis], 1050));
@@ -102,17 +80,17 @@ TEST_P(AxisDebugAxis, ShowsTheCoordinateAndJogsByTheDistanceAndDirectionSet) {
   EXPECT_LT(distance, direction);
   EXPECT_LT(direction, jog);
 
-  ASSERT_TRUE(tickUntil(env, [&] { return !env.model.axisMoving(c.axis); }));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.model.axisMoving(c.axis); }));
   EXPECT_EQ(env.model.position(c.axis), -1234 - 1050) << "one jog of 10.5 mm in reverse";
-  EXPECT_TRUE(tickUntil(env, [&] { return text(env, name("Z", "txt")) == "-22.84"; }));
+  EXPECT_TRUE(env.tickUntil([&] { return env.text(name("Z", "txt")) == "-22.84"; }));
 }
 
 TEST_P(AxisDebugAxis, HomingInputIsKeptAndHomeRunsUntilThatInputIsActive) {
-  ASSERT_TRUE(tickUntil(env, [&] { return text(env, name("X", "txt")) == "0"; }));
+  ASSERT_TRUE(env.tickUntil([&] { return env.text(name("X", "txt")) == "0"; }));
   env.takeSent();
   env.type(name("X", "txt"), "3");
   env.click(name("S", "2cmd"));
-  ASSERT_TRUE(tickUntil(env, [&] { return !red(env, name("S", "2cmd")); }));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(name("S", "2cmd")); }));
   const QList<QByteArray> sent = env.takeSent();
   const qsizetype write = sent.indexOf(writeBody(reg::AxisParamReg[reg::ZeroInput][c.axis], 3));
   ASSERT_GE(write, 0);
@@ -121,14 +99,14 @@ TEST_P(AxisDebugAxis, HomingInputIsKeptAndHomeRunsUntilThatInputIsActive) {
 
   env.model.setPosition(c.axis, 5000);
   env.click(name("HL", "cmd"));
-  ASSERT_TRUE(tickUntil(env, [&] { return env.model.axisMoving(c.axis); }));
+  ASSERT_TRUE(env.tickUntil([&] { return env.model.axisMoving(c.axis); }));
   env.ticks(5);
   EXPECT_TRUE(env.model.axisMoving(c.axis)) << "no signal on L3 yet";
   EXPECT_LT(env.model.position(c.axis), 5000);
   env.model.setInput(3, true);
-  ASSERT_TRUE(tickUntil(env, [&] { return !env.model.axisMoving(c.axis); }, 5));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.model.axisMoving(c.axis); }, 5));
   EXPECT_EQ(env.model.position(c.axis), 0);
-  EXPECT_FALSE(red(env, name("HL", "cmd")));
+  EXPECT_FALSE(env.isRed(name("HL", "cmd")));
 }
 
 TEST_P(AxisDebugAxis, HeldButtonRunsTheAxisAndReleaseStopsIt) {
@@ -139,16 +117,16 @@ TEST_P(AxisDebugAxis, HeldButtonRunsTheAxisAndReleaseStopsIt) {
     const std::int32_t from = env.model.position(c.axis);
     env.takeSent();
     env.press(button);
-    EXPECT_TRUE(red(env, button));
-    ASSERT_TRUE(tickUntil(env, [&] { return env.model.coil(d.coil); }, 5));
+    EXPECT_TRUE(env.isRed(button));
+    ASSERT_TRUE(env.tickUntil([&] { return env.model.coil(d.coil); }, 5));
     env.ticks(20);
     EXPECT_TRUE(env.model.axisMoving(c.axis));
     EXPECT_GT(d.sign * (env.model.position(c.axis) - from), 0);
-    EXPECT_NE(text(env, name("Z", "txt")), scaledText(from, 100)) << "the coordinate keeps refreshing while held";
+    EXPECT_NE(env.text(name("Z", "txt")), scaledText(from, 100)) << "the coordinate keeps refreshing while held";
 
     env.release(button);
-    EXPECT_FALSE(red(env, button));
-    ASSERT_TRUE(tickUntil(env, [&] { return !env.currentScreen()->exchange().hasSafetyWork(); }, 5));
+    EXPECT_FALSE(env.isRed(button));
+    ASSERT_TRUE(env.tickUntil([&] { return !env.currentScreen()->exchange().hasSafetyWork(); }, 5));
     EXPECT_FALSE(env.model.coil(d.coil));
     EXPECT_FALSE(env.model.axisMoving(c.axis));
     const QList<QByteArray> sent = env.takeSent();
@@ -166,12 +144,12 @@ TEST_P(AxisDebugAxis, ReleaseOnALossyLineSendsOnlyTheOffUntilItIsAcknowledged) {
       p.setSeed(seed);
       p.setDropFraction(0.3);
     };
-    openPage(lossy, c.menuButton);
+    lossy.openTestPage(c.menuButton);
     const QString button = name("ZZ", "cmd");
     const QByteArray off = coilBody(coil::Forward[c.axis], false);
     lossy.ticks(12);
     lossy.press(button);
-    ASSERT_TRUE(tickUntil(lossy, [&] { return lossy.model.coil(coil::Forward[c.axis]); }, 100)) << seed;
+    ASSERT_TRUE(lossy.tickUntil([&] { return lossy.model.coil(coil::Forward[c.axis]); }, 100)) << seed;
     lossy.ticks(10);
     lossy.takeSent();
     lossy.release(button);
@@ -196,9 +174,9 @@ INSTANTIATE_TEST_SUITE_P(FiveAxes, AxisDebugAxis, ::testing::ValuesIn(kAxes), ca
 // again and again, far past the silent-tick limit, and reaches the controller once it listens.
 TEST(AxisDebug, OffIsRepeatedPastTheSilentLimitUntilTheControllerHearsIt) {
   ScreenEnv env;
-  openPage(env, "Xcmd");
+  env.openTestPage("Xcmd");
   env.press("ZZXcmd");
-  ASSERT_TRUE(tickUntil(env, [&] { return env.model.coil(coil::Forward[reg::X]); }, 5));
+  ASSERT_TRUE(env.tickUntil([&] { return env.model.coil(coil::Forward[reg::X]); }, 5));
   env.ticks(3);
   env.port()->setSilent(true);
   env.release("ZZXcmd");
@@ -209,7 +187,7 @@ TEST(AxisDebug, OffIsRepeatedPastTheSilentLimitUntilTheControllerHearsIt) {
   for (const QByteArray& b : sent) EXPECT_EQ(b, "010508340000");
   EXPECT_TRUE(env.model.axisMoving(reg::X)) << "the controller has not heard it yet";
   env.port()->setSilent(false);
-  ASSERT_TRUE(tickUntil(env, [&] { return !env.currentScreen()->exchange().hasSafetyWork(); }, 10));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.currentScreen()->exchange().hasSafetyWork(); }, 10));
   EXPECT_FALSE(env.model.coil(coil::Forward[reg::X]));
   env.ticks(2);
   EXPECT_FALSE(env.model.axisMoving(reg::X));
@@ -235,9 +213,9 @@ TEST(AxisDebug, LeavingWhileHeldSendsTheOffBeforeThePortCloses) {
         line << (env.model.coil(coil::Forward[reg::Y]) ? "closed, coil on" : "closed");
       });
     };
-    openPage(env, "Xcmd");
+    env.openTestPage("Xcmd");
     env.press("ZZYcmd");
-    ASSERT_TRUE(tickUntil(env, [&] { return env.model.coil(coil::Forward[reg::Y]); }, 5));
+    ASSERT_TRUE(env.tickUntil([&] { return env.model.coil(coil::Forward[reg::Y]); }, 5));
     env.ticks(2);
     line.clear();
     w.leave(env);
@@ -258,19 +236,19 @@ TEST(AxisDebug, LeavingWhileHeldSendsTheOffBeforeThePortCloses) {
 
 TEST(AxisDebug, LosingTheWindowWhileHeldStopsTheAxisAndTheScreenGoesOn) {
   ScreenEnv env;
-  openPage(env, "Acmd");
+  env.openTestPage("Acmd");
   env.press("FZAcmd");
-  ASSERT_TRUE(tickUntil(env, [&] { return env.model.coil(coil::Reverse[reg::A]); }, 5));
+  ASSERT_TRUE(env.tickUntil([&] { return env.model.coil(coil::Reverse[reg::A]); }, 5));
   QWidget other;
   other.show();
   QApplication::setActiveWindow(&other);  // the operator clicks into another program's window
   QEvent change(QEvent::ActivationChange);
   QApplication::sendEvent(env.map().current(), &change);
-  ASSERT_TRUE(tickUntil(env, [&] { return !env.currentScreen()->exchange().hasSafetyWork(); }, 5));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.currentScreen()->exchange().hasSafetyWork(); }, 5));
   EXPECT_FALSE(env.model.coil(coil::Reverse[reg::A]));
   EXPECT_TRUE(env.currentScreen()->portOpen());
   env.model.setPosition(reg::A, 4321);
-  EXPECT_TRUE(tickUntil(env, [&] { return text(env, "ZAtxt") == "43.21"; }));
+  EXPECT_TRUE(env.tickUntil([&] { return env.text("ZAtxt") == "43.21"; }));
 }
 
 // Values that cannot go to the controller are refused with a message; nothing is written, the
@@ -287,8 +265,8 @@ TEST(AxisDebug, EntriesThatCannotBeSentAreRefused) {
       {"XXtxt", "-1", "SX2cmd", "输入的信号范围不在0-13内", reg::AxisParamReg[reg::ZeroInput][reg::X]},
   };
   ScreenEnv env;
-  openPage(env, "Xcmd");
-  ASSERT_TRUE(tickUntil(env, [&] { return text(env, "XYtxt") == "0"; }));  // a whole read cycle
+  env.openTestPage("Xcmd");
+  ASSERT_TRUE(env.tickUntil([&] { return env.text("XYtxt") == "0"; }));  // a whole read cycle
   for (const Case& k : cases) {
     env.boxes.clear();
     env.takeSent();
@@ -297,12 +275,12 @@ TEST(AxisDebug, EntriesThatCannotBeSentAreRefused) {
     env.ticks(16);
     EXPECT_EQ(env.boxes, QStringList{k.message}) << k.field << " " << k.typed;
     for (const QByteArray& b : env.takeSent()) EXPECT_FALSE(b.startsWith("0110" + hex4(k.reg))) << b.constData();
-    EXPECT_TRUE(red(env, k.button)) << k.button;
-    EXPECT_EQ(text(env, k.field), QString::fromUtf8(k.typed)) << "the typed text stays";
+    EXPECT_TRUE(env.isRed(k.button)) << k.button;
+    EXPECT_EQ(env.text(k.field), QString::fromUtf8(k.typed)) << "the typed text stays";
   }
   env.type("JXtxt", "655.35");
   env.click("SXcmd");
-  ASSERT_TRUE(tickUntil(env, [&] { return !red(env, "SXcmd"); }));
+  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("SXcmd"); }));
   EXPECT_EQ(env.model.reg(reg::JogDistance[reg::X]), 65535);
 }
 

@@ -53,12 +53,7 @@ class AxisParametersTest : public ::testing::Test {
   ui::Screen* screen() { return env.currentScreen(); }
   QString text(const char* name) { return screen()->control<QLineEdit>(name)->text(); }
   ui::CmdButton* download() { return screen()->control<ui::CmdButton>("SScmd"); }
-  QList<QByteArray> writesSent() {
-    QList<QByteArray> writes;
-    for (const QByteArray& b : env.takeSent())
-      if (!b.startsWith("0103")) writes << b;
-    return writes;
-  }
+  QList<QByteArray> writesSent() { return env.takeWrites(); }
 
   ScreenEnv env;
 };

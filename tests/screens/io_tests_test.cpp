@@ -14,37 +14,17 @@ using lorvane::test::ScreenEnv;
 
 namespace {
 
-ui::Screen* openTest(ScreenEnv& env, const char* menuButton) {
-  env.start();
-  env.click("Okcmd");
-  env.click("Tstcmd");
-  env.click(menuButton);
-  return env.currentScreen();
-}
-
-QString text(ScreenEnv& env, const QString& field) { return env.map().current()->control<QLineEdit>(field)->text(); }
 QString indicator(int n) { return QStringLiteral("YN%1txt").arg(n); }
-bool red(ScreenEnv& env, const char* button) {
-  return env.map().current()->control<ui::CmdButton>(button)->shownColour() == ui::Red;
-}
-
-bool tickUntil(ScreenEnv& env, const std::function<bool()>& done, int most = 200) {
-  for (int i = 0; i < most; ++i) {
-    if (done()) return true;
-    env.ticks(1);
-  }
-  return done();
-}
 
 QStringList indicators(ScreenEnv& env) {
   QStringList shown;
-  for (int n = 1; n <= 13; ++n) shown << text(env, indicator(n));
+  for (int n = 1; n <= 13; ++n) shown << env.text(indicator(n));
   return shown;
 }
 
 TEST(InputTest, HoldingTheTestButtonShowsEachInputAsTheMachineHasIt) {
   ScreenEnv env;
-  ASSERT_EQ(openTest(env, "inputcmd")->objectName(), "Mainfrm9");
+  ASSERT_EQ(env.openTestPage("inputcmd")->objectName(), "Mainfrm9");
   const QList<int> active = {1, 5, 13};
   for (int n : active) env.model.setInput(n, true);
   QStringList expected;
@@ -53,14 +33,14 @@ TEST(InputTest, HoldingTheTestButtonShowsEachInputAsTheMachineHasIt) {
   env.ticks(20);
   EXPECT_EQ(indicators(env), QStringList(13, "A")) << "no test running";
   env.press("SDcmd");
-  EXPECT_TRUE(red(env, "SDcmd"));
-  EXPECT_TRUE(tickUntil(env, [&] { return indicators(env) == expected; }, 60));
+  EXPECT_TRUE(env.isRed("SDcmd"));
+  EXPECT_TRUE(env.tickUntil([&] { return indicators(env) == expected; }, 60));
   env.model.setInput(5, false);
-  EXPECT_TRUE(tickUntil(env, [&] { return text(env, indicator(5)) == "OF"; }, 30));
+  EXPECT_TRUE(env.tickUntil([&] { return env.text(indicator(5)) == "OF"; }, 30));
 
   env.release("SDcmd");
-  EXPECT_FALSE(red(env, "SDcmd"));
-  EXPECT_TRUE(tickUntil(env, [&] { return indicators(env) == QStringList(13, "A"); }, 60));
+  EXPECT_FALSE(env.isRed("SDcmd"));
+  EXPECT_TRUE(env.tickUntil([&] { return indicators(env) == QStringList(13, "A"); }, 60));
   const QList<QByteArray> sent = env.takeSent();
   EXPECT_EQ(sent.count("01050837FF00"), 1);
   EXPECT_EQ(sent.count("010508370000"), 1);
@@ -69,19 +49,19 @@ TEST(InputTest, HoldingTheTestButtonShowsEachInputAsTheMachineHasIt) {
 // A state the screen has no text for blanks the indicator instead of leaving the old reading.
 TEST(InputTest, AStateWithoutATextBlanksTheIndicator) {
   ScreenEnv env;
-  openTest(env, "inputcmd");
+  env.openTestPage("inputcmd");
   env.model.setInput(2, true);
   env.press("SDcmd");
-  ASSERT_TRUE(tickUntil(env, [&] { return text(env, indicator(2)) == "ON"; }, 60));
+  ASSERT_TRUE(env.tickUntil([&] { return env.text(indicator(2)) == "ON"; }, 60));
   // Input 2 is the next one read: the controller's answer to that read is a 3.
   Exchange& ex = env.currentScreen()->exchange();
-  ASSERT_TRUE(tickUntil(env, [&] { return ex.readIndex() == 1 && !ex.busy(); }, 30));
+  ASSERT_TRUE(env.tickUntil([&] { return ex.readIndex() == 1 && !ex.busy(); }, 30));
   env.port()->setSilent(true);
   env.ticks(1);
   ASSERT_TRUE(env.port()->sent().last().startsWith(":010310C90001"));
   env.port()->inject(buildFrame("0103020003"));
-  ASSERT_TRUE(ScreenEnv::until([&] { return text(env, indicator(2)) != "ON"; }, 1000));
-  EXPECT_EQ(text(env, indicator(2)), QString());
+  ASSERT_TRUE(ScreenEnv::until([&] { return env.text(indicator(2)) != "ON"; }, 1000));
+  EXPECT_EQ(env.text(indicator(2)), QString());
 }
 
 TEST(OutputTest, TestButtonSwitchesTheChosenOutput) {
@@ -93,14 +73,14 @@ TEST(OutputTest, TestButtonSwitchesTheChosenOutput) {
       {"1", "0", 1, true, "ON"},
   };
   ScreenEnv env;
-  ASSERT_EQ(openTest(env, "outputcmd")->objectName(), "Mainfrm10");
+  ASSERT_EQ(env.openTestPage("outputcmd")->objectName(), "Mainfrm10");
   for (const Case& c : cases) {
     env.takeSent();
     env.type("SCtxt", c.number);
     env.type("DMtxt", c.setting);
     env.click("SDcmd");
-    EXPECT_TRUE(red(env, "SDcmd"));
-    ASSERT_TRUE(tickUntil(env, [&] { return !red(env, "SDcmd"); }, 30)) << c.number;
+    EXPECT_TRUE(env.isRed("SDcmd"));
+    ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("SDcmd"); }, 30)) << c.number;
     EXPECT_EQ(env.model.output(c.output), c.on) << c.number << " " << c.setting;
     const QList<QByteArray> sent = env.takeSent();
     const qsizetype number = sent.indexOf(writeWordBody(reg::OutputTestNumber, hex4(static_cast<std::uint16_t>(c.output))));
@@ -109,7 +89,7 @@ TEST(OutputTest, TestButtonSwitchesTheChosenOutput) {
     ASSERT_GE(number, 0);
     EXPECT_LT(number, setting);
     EXPECT_LT(setting, test);
-    EXPECT_TRUE(tickUntil(env, [&] { return text(env, "YNtxt") == c.shown; }, 10));
+    EXPECT_TRUE(env.tickUntil([&] { return env.text("YNtxt") == c.shown; }, 10));
   }
   EXPECT_TRUE(env.model.output(3));
   EXPECT_FALSE(env.model.output(12));
@@ -124,7 +104,7 @@ TEST(OutputTest, OutOfRangeNumberOrSettingSendsNothing) {
       {"12", "2", "输入的信号范围不在0-1内"},
   };
   ScreenEnv env;
-  openTest(env, "outputcmd");
+  env.openTestPage("outputcmd");
   env.ticks(6);
   for (const Case& c : cases) {
     env.boxes.clear();
@@ -135,22 +115,22 @@ TEST(OutputTest, OutOfRangeNumberOrSettingSendsNothing) {
     env.ticks(10);
     EXPECT_EQ(env.boxes, QStringList{c.message}) << c.number << " " << c.setting;
     for (const QByteArray& b : env.takeSent()) EXPECT_TRUE(b.startsWith("0103")) << b.constData();
-    EXPECT_TRUE(red(env, "SDcmd"));
-    EXPECT_EQ(text(env, "SCtxt"), c.number) << "the typed text stays";
+    EXPECT_TRUE(env.isRed("SDcmd"));
+    EXPECT_EQ(env.text("SCtxt"), c.number) << "the typed text stays";
   }
   for (int n = 1; n <= 12; ++n) EXPECT_FALSE(env.model.output(n));
 }
 
 TEST(OutputTest, ASettingWithoutATextBlanksItsIndicator) {
   ScreenEnv env;
-  openTest(env, "outputcmd");
-  ASSERT_TRUE(tickUntil(env, [&] { return text(env, "DMtxt") == "0"; }, 10));
-  EXPECT_EQ(text(env, "YNtxt"), "ON");
+  env.openTestPage("outputcmd");
+  ASSERT_TRUE(env.tickUntil([&] { return env.text("DMtxt") == "0"; }, 10));
+  EXPECT_EQ(env.text("YNtxt"), "ON");
   env.model.writeRegister(reg::OutputTestSetting, 1);
-  ASSERT_TRUE(tickUntil(env, [&] { return text(env, "YNtxt") == "OF"; }, 10));
+  ASSERT_TRUE(env.tickUntil([&] { return env.text("YNtxt") == "OF"; }, 10));
   env.model.writeRegister(reg::OutputTestSetting, 7);
-  ASSERT_TRUE(tickUntil(env, [&] { return text(env, "DMtxt") == "7"; }, 10));
-  EXPECT_EQ(text(env, "YNtxt"), QString());
+  ASSERT_TRUE(env.tickUntil([&] { return env.text("DMtxt") == "7"; }, 10));
+  EXPECT_EQ(env.text("YNtxt"), QString());
 }
 
 }  // namespace

@@ -119,6 +119,35 @@ QList<QByteArray> ScreenEnv::takeSent() {
   return bodies;
 }
 
+QList<QByteArray> ScreenEnv::takeWrites() {
+  QList<QByteArray> writes;
+  for (const QByteArray& b : takeSent())
+    if (!b.startsWith("0103")) writes << b;
+  return writes;
+}
+
+ui::Screen* ScreenEnv::openTestPage(const char* menuButton) {
+  start();
+  click("Okcmd");
+  click("Tstcmd");
+  click(menuButton);
+  return currentScreen();
+}
+
+QString ScreenEnv::text(const QString& field) const { return map_.current()->findChild<QLineEdit*>(field)->text(); }
+
+bool ScreenEnv::isRed(const QString& button) const {
+  return map_.current()->findChild<ui::CmdButton*>(button)->shownColour() == ui::Red;
+}
+
+bool ScreenEnv::tickUntil(const std::function<bool()>& done, int most) {
+  for (int i = 0; i < most; ++i) {
+    if (done()) return true;
+    ticks(1);
+  }
+  return done();
+}
+
 void ScreenEnv::answerBox() {
   QMessageBox* box = nullptr;
   for (QWidget* w : QApplication::topLevelWidgets())

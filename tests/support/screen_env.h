@@ -58,6 +58,16 @@ class ScreenEnv : public QObject {
 
   // Request bodies sent on the current port since the last call (":" and LRC cut off).
   QList<QByteArray> takeSent();
+  // The same, writes and coils only (reads left out).
+  QList<QByteArray> takeWrites();
+
+  // Main screen, port 1 opened, the system function test menu, then the menu's button.
+  ui::Screen* openTestPage(const char* menuButton);
+  // What the current form shows in a text field; whether a button shows red (pending).
+  QString text(const QString& field) const;
+  bool isRed(const QString& button) const;
+  // Ticks until done() holds, at most `most` of them.
+  bool tickUntil(const std::function<bool()>& done, int most = 200);
 
   std::int64_t now = 0;
   // Off: screens keep their own timers and real time (runs over a real port).
