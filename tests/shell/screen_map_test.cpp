@@ -23,6 +23,16 @@ TEST(ScreenMap, ButtonsLeadWhereTheMapSays) {
       {{"Tstcmd"}, "Mainfrm4"},
       {{"Tstcmd", "BAcmd"}, "Mainfrm1"},
       {{"WZcmd"}, "Mainfrm24"},
+      {{"Xkcmd"}, "Mainfrm2"},
+      {{"Xkcmd", "Bacmd"}, "Mainfrm1"},
+      {{"Efcmd"}, "Mainfrm1"},  // the project screens are not part of the program yet
+      {{"Refcmd", "Zcmd"}, "Mainfrm5"},
+      {{"Refcmd", "Acmd", "EXtxt"}, "Mainfrm3"},
+      {{"Tstcmd", "Xcmd", "XY1cmd", "XY2cmd", "XY3cmd"}, "Mainfrm11"},
+      {{"Tstcmd", "Sdcmd", "SY5cmd", "SY5cmd", "SY4cmd", "SY3cmd"}, "Mainfrm5"},
+      {{"Tstcmd", "Ycmd", "BC1cmd"}, "Mainfrm4"},
+      {{"Tstcmd", "Acmd", "BC2cmd", "inputcmd", "BAcmd", "outputcmd", "BAcmd", "Sdcmd", "BA3cmd"}, "Mainfrm4"},
+      {{"Tstcmd", "Xcmd", "BCcmd", "BAcmd"}, "Mainfrm1"},
   };
   for (const Walk& w : walks) {
     ScreenEnv env;
@@ -32,7 +42,21 @@ TEST(ScreenMap, ButtonsLeadWhereTheMapSays) {
     EXPECT_EQ(current(env), w.arrive) << w.clicks.last();
     EXPECT_EQ(env.openAtOnce, 1);
     EXPECT_EQ(env.map().loadedForms().size(), 1) << "the screen left is unloaded";
+    EXPECT_TRUE(env.boxes.isEmpty()) << w.clicks.last();
   }
+  // The axis menu names the axis through the title; from the debugging page the title stays empty.
+  ScreenEnv env;
+  env.start();
+  env.click("Okcmd");
+  env.click("Refcmd");
+  env.click("Ccmd");
+  EXPECT_EQ(env.map().current()->control<QLabel>("Szlel")->text(), "C轴参数设定");
+  env.click("EXtxt");
+  env.click("BAcmd");
+  env.click("Tstcmd");
+  env.click("Xcmd");
+  env.click("SY3cmd");
+  EXPECT_EQ(env.map().current()->control<QLabel>("Szlel")->text(), "");
 }
 
 TEST(ScreenMap, BackOnTheMainScreenThePortIsOpenAgainWithoutAsking) {
