@@ -123,3 +123,22 @@ TEST(ScreenMap, LostPortGivesAMessageAndTheMainScreenWithThePortClosed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScreenMap, ScreenThatCannotOpenThePortReturnsToTheMainScreenPortClosed) {
+  ScreenEnv env;
+  env.start();
+  env.click("Okcmd");
+  env.refuseOpen = true;  // another program took the port meanwhile
+  env.click("Xkcmd");
+  EXPECT_EQ(env.boxes, QStringList{"串口1打开失败，请检查串口后在主界面重新打开"});
+  ASSERT_EQ(current(env), "Mainfrm1");
+  EXPECT_FALSE(env.map().current()->control<QPushButton>("Xkcmd")->isEnabled());
+  EXPECT_EQ(env.map().loadedForms().size(), 1);
+  env.refuseOpen = false;
+  env.click("Okcmd");  // the operator opens it again by hand
+  EXPECT_TRUE(env.map().current()->control<QPushButton>("Xkcmd")->isEnabled());
+}
+
+}  // namespace
