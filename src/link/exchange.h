@@ -141,7 +141,6 @@ class Exchange : public QObject {
   QString fieldText(const Name& field) const { return fields_.value(field).text; }
   bool isLocked(const Name& field) const { return fields_.value(field).locked; }
   bool isPending(const Name& button) const { return pending_.contains(button); }
-  bool isHeld(const Name& button) const { return held_.contains(button); }
   // OFFs and stops still to be acknowledged.
   bool hasSafetyWork() const;
   bool anyCoilOn() const { return !coilsOn_.isEmpty(); }

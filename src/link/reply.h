@@ -12,7 +12,6 @@ class FrameAssembler {
  public:
   QList<QByteArray> feed(const QByteArray& bytes);
   void clear() { buf_.clear(); }
-  bool midFrame() const { return !buf_.isEmpty(); }
 
  private:
   QByteArray buf_;
