@@ -32,7 +32,7 @@ bool AxisMenu::load() {
 
 TestMenu::TestMenu() : Form("Mainfrm4") {
   auto* v = new QVBoxLayout(this);
-  v->addWidget(heading("Label1", "系统功能测试界面"));
+  v->addWidget(heading("Label1", "系统功能测试界面", 0x000000));
   auto* grid = new QGridLayout;
   grid->addWidget(button("Xcmd", "X、Y轴调试", Yellow), 0, 0);
   grid->addWidget(button("Ycmd", "Z、C轴调试", Yellow), 0, 1);

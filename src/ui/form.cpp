@@ -63,8 +63,8 @@ QLabel* Form::label(const QString& name, const QString& text, std::uint32_t text
   return l;
 }
 
-QLabel* Form::heading(const QString& name, const QString& text) {
-  QLabel* l = label(name, text, Blue);
+QLabel* Form::heading(const QString& name, const QString& text, std::uint32_t textColour) {
+  QLabel* l = label(name, text, textColour);
   QFont f = l->font();
   f.setPointSizeF(f.pointSizeF() * 1.6);
   f.setBold(true);

@@ -29,7 +29,7 @@ class Form : public QWidget {
 
   // Builders. Each control gets its name as objectName.
   QLabel* label(const QString& name, const QString& text, std::uint32_t textColour = 0x000000);
-  QLabel* heading(const QString& name, const QString& text);
+  QLabel* heading(const QString& name, const QString& text, std::uint32_t textColour = Blue);
   ValueField* entry(const QString& name, const QString& text);    // cyan, editable
   ValueField* display(const QString& name, const QString& text, std::uint32_t background = Red);
   CmdButton* button(const QString& name, const QString& caption, std::uint32_t colour);

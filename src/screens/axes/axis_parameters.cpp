@@ -108,6 +108,7 @@ Sequence axisParameterDownload(int axis) {
   s.restartTimer = true;
   s.intervalOnClick = kIntervalMs;
   s.intervalAfter = kAfterSaveMs;
+  s.resumeAt = 0;  // reading starts again at the axis's first parameter
   return s;
 }
 

@@ -85,12 +85,14 @@ ScreenDecl exchangeTable(SystemControl* self) {
 
   // phase 22: the production count
   Sequence lc1{"lc1cmd", {RegisterWrite{reg::ProductionCount, "Dltxt", 1, 1, count}}, ClearLocks::All};
+  lc1.resumeAt = 0;
   // phases 23, 24, 25: both switch inputs, then the save coil, sent again until answered
   Sequence save{"Qtcmd",
                 {RegisterWrite{reg::StartSwitch, "Qktxt", 1, 1, switchInput},
                  RegisterWrite{reg::StopSwitch, "Tktxt", 1, 1, switchInput},
                  CoilWrite{coil::SaveParameters, true, true}},
                 ClearLocks::All};
+  save.resumeAt = 0;
   // phases 26, 27 -> 28: start and stop; the reply restores both buttons and the cycle goes on
   // at the run status
   Sequence start{"Qdcmd", {CoilWrite{coil::Start}}};
