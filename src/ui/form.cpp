@@ -113,6 +113,15 @@ QGroupBox* Form::instructionGroup(const QString& frameName, const QStringList& l
   return g;
 }
 
+QListWidget* showAllLines(QListWidget* list) {
+  int widest = 0;
+  for (int i = 0; i < list->count(); ++i)
+    widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->item(i)->text()));
+  list->setMinimumSize(widest + 2 * list->frameWidth() + 16,
+                       (list->count() + 1) * list->sizeHintForRow(0) + 2 * list->frameWidth());
+  return list;
+}
+
 void showMessage(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lorvane"), text, QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("message"));

@@ -50,6 +50,9 @@ class Form : public QWidget {
   bool centred_ = false;
 };
 
+// Sizes a list so that every line shows whole, without scrolling.
+QListWidget* showAllLines(QListWidget* list);
+
 // A modal message with an OK button and the program's title.
 void showMessage(QWidget* parent, const QString& text);
 

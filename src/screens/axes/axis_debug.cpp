@@ -57,13 +57,6 @@ const Page& page(DebugPage p) {
   return pages[static_cast<int>(p)];
 }
 
-// The help list shows every line whole, without scrolling.
-void showWhole(QListWidget* list) {
-  int widest = 0;
-  for (int i = 0; i < list->count(); ++i) widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->item(i)->text()));
-  list->setMinimumSize(widest + 2 * list->frameWidth() + 16, (list->count() + 1) * list->sizeHintForRow(0) + 2 * list->frameWidth());
-}
-
 // ---- The controls of one axis group ----------------------------------------------------------
 
 struct Control {
@@ -171,7 +164,7 @@ AxisDebug::AxisDebug(DebugPage which) : Screen(page(which).form, exchangeTable(p
   }
   if (!p.help.isEmpty()) {
     QGroupBox* help = instructionGroup("Frame5", p.help);
-    showWhole(help->findChild<QListWidget*>("List1"));
+    showAllLines(help->findChild<QListWidget*>("List1"));
     body->addWidget(help);
   }
   top->addLayout(body);

@@ -46,20 +46,6 @@ ValueField* bold(ValueField* f) {
   return f;
 }
 
-// A filled group box at least as wide as its caption.
-void fitCaption(QGroupBox* box) {
-  const int caption = box->fontMetrics().horizontalAdvance(box->title()) + 40;
-  box->setMinimumWidth(std::max(caption, box->minimumSizeHint().width()));
-}
-
-// A list that shows every line whole, without scrolling.
-QListWidget* showWhole(QListWidget* list) {
-  int widest = 0;
-  for (int i = 0; i < list->count(); ++i) widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->item(i)->text()));
-  list->setMinimumSize(widest + 2 * list->frameWidth() + 16, (list->count() + 1) * list->sizeHintForRow(0) + 2 * list->frameWidth());
-  return list;
-}
-
 // Input n is read from 0x10C8 + (n - 1), one input per tick, round and round; the test button
 // keeps the input test coil on while it is held.
 ScreenDecl inputTable() {
@@ -108,7 +94,6 @@ InputTest::InputTest() : Screen("Mainfrm9", inputTable()) {
     grid->addWidget(label(QStringLiteral("Label%1").arg(n + 1), QStringLiteral("%1:").arg(n)), row, column, Qt::AlignRight);
     grid->addWidget(bold(display(indicator(n), "A", Red)), row, column + 1);
   }
-  fitCaption(inputs);
   top->addWidget(inputs);
 
   auto* buttons = new QHBoxLayout;
@@ -135,7 +120,6 @@ OutputTest::OutputTest() : Screen("Mainfrm10", outputTable([this](std::int64_t v
   grid->addWidget(entry("DMtxt", "0"), 1, 1);
   grid->addWidget(bold(display("YNtxt", "ON", Red)), 1, 2);
   grid->addWidget(label("Label4", "设定：0或1"), 1, 3);
-  fitCaption(choice);
   left->addWidget(choice);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(button("SDcmd", "确定测试", SystemButton));
@@ -144,7 +128,7 @@ OutputTest::OutputTest() : Screen("Mainfrm10", outputTable([this](std::int64_t v
   body->addLayout(left);
 
   QGroupBox* help = group("Frame3", "使用说明", Red);
-  (new QVBoxLayout(help))->addWidget(showWhole(instructions("List1", kOutputHelp)));
+  (new QVBoxLayout(help))->addWidget(showAllLines(instructions("List1", kOutputHelp)));
   body->addWidget(help);
   top->addLayout(body);
 
