@@ -352,11 +352,6 @@ void Exchange::setInterval(int ms) {
   emit intervalChanged(ms);
 }
 
-void Exchange::restartCycle(int at) {
-  cycle_ = at;
-  stalled_ = false;
-}
-
 void Exchange::setPending(const Name& button, bool on) {
   if (on) {
     if (!pending_.contains(button)) pending_ << button;

@@ -133,7 +133,6 @@ class Exchange : public QObject {
   void setReads(QList<Read> reads, bool forgetValues = true);
   void setSequences(QList<Sequence> sequences) { decl_.sequences = std::move(sequences); }
   void setInterval(int ms);
-  void restartCycle(int at = 0);
 
   // Inspection.
   const ScreenDecl& declaration() const { return decl_; }

@@ -58,9 +58,14 @@ void Screen::closePort() {
     waited.start();
     while (exchange_.hasSafetyWork() && link_->isOpen() && waited.elapsed() < kLeaveWaitMs) waitMs(5);
   }
+  dropLink();
+}
+
+// Stops the tick and lets go of the line and the port (closed with it).
+void Screen::dropLink() {
   timer_.stop();
   exchange_.setLink(nullptr);
-  delete link_;
+  if (link_) link_->deleteLater();  // it may be the sender of the signal being handled
   link_ = nullptr;
   if (port_) port_->close();
   port_.reset();
@@ -69,11 +74,7 @@ void Screen::closePort() {
 void Screen::onPortLost() {
   if (!link_) return;
   const bool coilMayBeOn = exchange_.anyCoilOn();
-  timer_.stop();
-  exchange_.setLink(nullptr);
-  link_->deleteLater();
-  link_ = nullptr;
-  port_.reset();
+  dropLink();
   emit portLost(coilMayBeOn);
 }
 

@@ -46,6 +46,7 @@ class Screen : public Form {
 
  private:
   void onPortLost();
+  void dropLink();
 
   Exchange exchange_;
   QTimer timer_;

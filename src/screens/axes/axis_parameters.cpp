@@ -204,7 +204,6 @@ void AxisParameters::selectAxis(int axis) {
   axis_ = axis;
   exchange().setReads(axisParameterReads(axis));
   exchange().setSequences({axisParameterDownload(axis)});
-  exchange().restartCycle(0);
 }
 
 }  // namespace lorvane::screens
