@@ -38,6 +38,11 @@ int Exchange::replyTimeoutMs(const QByteArray& body) {
   return static_cast<int>(std::ceil(chars * kMsPerChar)) + kControllerAllowanceMs;
 }
 
+int Exchange::replyTimeoutOnLine(const QByteArray& body) const {
+  const LineTiming& t = link_ ? link_->timing() : ownTiming_;
+  return std::max(replyTimeoutMs(body), t.slowReplyMs);
+}
+
 Exchange::Exchange(ScreenDecl decl, QObject* parent) : QObject(parent), decl_(std::move(decl)) {
   auto timer = std::make_shared<QElapsedTimer>();
   timer->start();
@@ -52,28 +57,25 @@ void Exchange::setLink(Link* link) {
   if (link) connect(link, &Link::frameReceived, this, &Exchange::onFrame);
 }
 
+LineTiming& Exchange::timing() { return link_ ? link_->timing() : ownTiming_; }
+
 // ---- the tick ------------------------------------------------------------------------------
 
 void Exchange::tick() {
   ++silent_;
-  if (inflight_ && expired()) {
-    // Unanswered in time. A request that repeats goes out again below; a single-shot one
-    // leaves the screen waiting for the silent-tick limit. A late answer still counts until
-    // the next request is sent.
-    bool stall = !decl_.repeatingReads;
-    if (inflight_->job) {
-      const auto job = findJob(inflight_->job);
-      stall = job != queue_.end() && !job->repeat.value(job->step);
+  if (expired()) timeOut();
+  // An OFF or a stop that is not getting through: the operator must know the axis may still run.
+  for (Job& job : queue_) {
+    if (job.persistent && !job.warned && now() - job.queuedAt >= kStopWarnMs) {
+      job.warned = true;
+      emit stopNotDelivered();
     }
-    stalled_ = stalled_ || stall;
-    late_ = inflight_;
-    inflight_.reset();
   }
-  if (silent_ >= decl_.silentLimit && !inflight_) {
+  if (silent_ >= decl_.silentLimit && !outstanding_) {
     silent_ = 0;
     abandon();
   }
-  if (inflight_) {
+  if (outstanding_) {
     owed_ = true;  // the line is busy: this tick's request goes out as soon as it is free
     return;
   }
@@ -81,16 +83,32 @@ void Exchange::tick() {
   sendNext();
 }
 
+// Unanswered in time. A request that repeats goes out again at the next tick; a single-shot one
+// leaves the screen waiting for the silent-tick limit. Its answer may still come: it is no
+// longer taken as an answer, but it is counted (see Unsettled).
+void Exchange::timeOut() {
+  const Outstanding o = *outstanding_;
+  outstanding_.reset();
+  bool stall = !decl_.repeatingReads;
+  if (o.job) {
+    const auto job = findJob(o.job);
+    stall = job != queue_.end() && !job->repeat.value(job->step);
+  }
+  stalled_ = stalled_ || stall;
+  if (!unsettledFor(o.body)) unsettled_.append(Unsettled{o.body, {o.sentAt}});
+}
+
 void Exchange::sendNext() {
   // Commands first, in click order (OFFs and stops stand at the front).
   for (Job& job : queue_) {
-    if (modal_ && !job.persistent) break;
+    if ((modal_ > 0 || leaving_) && !job.persistent) break;
     if (stalled_ && job.sent && !job.persistent) return;  // wait for the silent-tick limit
+    if (!mayGoOut(job.bodies[job.step])) return;
     job.sent = true;
     send(job.bodies[job.step], job.id, -1);
     return;
   }
-  if (modal_ || stalled_ || decl_.reads.isEmpty()) return;
+  if (modal_ > 0 || leaving_ || stalled_ || decl_.reads.isEmpty()) return;
   const int n = static_cast<int>(decl_.reads.size());
   for (int tries = 0; tries < n; ++tries) {
     const Read& r = decl_.reads[cycle_];
@@ -98,44 +116,108 @@ void Exchange::sendNext() {
       cycle_ = (cycle_ + 1) % n;  // a field being edited is skipped, the rest keeps refreshing
       continue;
     }
-    send(readBody(r.reg, r.count), 0, cycle_);
+    const QByteArray body = readBody(r.reg, r.count);
+    if (mayGoOut(body)) send(body, 0, cycle_);
     return;
   }
 }
 
+namespace {
+// Requests whose answers cannot be told apart: reads of as many registers, writes of the same
+// registers (their echo does not carry the value), the same coil command.
+bool answersLookAlike(const QByteArray& a, const QByteArray& b) {
+  if (a.left(4) != b.left(4)) return false;
+  if (a.startsWith("0103")) return a.mid(8, 4) == b.mid(8, 4);
+  return a.mid(4, 8) == b.mid(4, 8);
+}
+constexpr int kSettleMarginMs = 50;
+}  // namespace
+
+// Whether a request may go out now: not within the quiet kept after an answer on a line that
+// answers twice, and not while a request whose answer looks the same may still be answered late.
+bool Exchange::mayGoOut(const QByteArray& body) {
+  const std::int64_t t = now();
+  if (lastAnswerAt_ >= 0 && t < lastAnswerAt_ + timing().repeatGuardMs) return false;
+  for (qsizetype i = 0; i < unsettled_.size();) {
+    const Unsettled& u = unsettled_[i];
+    // Settled by time: the copies sent last have had as long as the slowest answer seen took,
+    // or, with none seen, the longest a controller may take.
+    const std::int64_t wait = u.firstAnswerAt >= 0 ? u.firstAnswerAt - u.sentAt.first()
+                              : u.body.startsWith("0103") ? LineTiming::kMaxReplyMs
+                                                        : replyTimeoutOnLine(u.body);
+    if (t >= u.sentAt.last() + wait + kSettleMarginMs) {
+      unsettled_.removeAt(i);
+      continue;
+    }
+    if (u.body != body && answersLookAlike(u.body, body)) return false;
+    ++i;
+  }
+  return true;
+}
+
 void Exchange::send(const QByteArray& body, int job, int read) {
-  inflight_ = InFlight{body, now() + replyTimeoutMs(body), job, read};
-  late_.reset();
+  const std::int64_t t = now();
+  // A new request starts the silent-tick count again; a copy of the one that went unanswered
+  // does not, so a write that is never answered is still given up at the limit.
+  if (!link_ || link_->lastBody() != body) silent_ = 0;
+  outstanding_ = Outstanding{body, t, t + replyTimeoutOnLine(body), job, read};
+  if (Unsettled* u = unsettledFor(body)) u->sentAt << t;
   stalled_ = false;
   if (link_) link_->send(body);
 }
 
 // After the silent-tick limit: the command being sent is given up (its button stays red) unless
-// it is an OFF or a stop, and the read cycle starts again.
+// it is an OFF, a stop or the ON of a button still held. The read cycle goes on with the read that
+// went unanswered, so that on a lossy line every field keeps being refreshed in turn.
 void Exchange::abandon() {
   stalled_ = false;
-  if (!queue_.empty() && queue_.front().sent && !queue_.front().persistent) queue_.pop_front();
-  cycle_ = 0;
+  if (!queue_.empty() && queue_.front().sent && !queue_.front().persistent && !queue_.front().onCoil)
+    queue_.pop_front();
+}
+
+void Exchange::forgetUnsettled(const QByteArray& body) {
+  unsettled_.removeIf([&](const Unsettled& u) { return u.body == body; });
+}
+
+Exchange::Unsettled* Exchange::unsettledFor(const QByteArray& body) {
+  for (Unsettled& u : unsettled_)
+    if (u.body == body) return &u;
+  return nullptr;
 }
 
 // ---- replies -------------------------------------------------------------------------------
 
 void Exchange::onFrame(const QByteArray& frame) {
-  std::optional<InFlight>& asked = inflight_ ? inflight_ : late_;
-  if (!asked) return;
-  const Verdict verdict = checkReply(asked->body, frame);
-  if (verdict == Verdict::Dropped) return;  // not an answer to what is in flight
+  if (expired()) timeOut();  // in by the deadline or not at all
+  if (!outstanding_ || checkReply(outstanding_->body, frame) == Verdict::Dropped) {
+    // Nothing waits for it: a late answer to a request given up on, or a second copy of an answer.
+    if (!answersUnsettled(frame)) strayFrame(frame);
+    return;
+  }
+  Unsettled* copy = unsettledFor(outstanding_->body);
+  if (copy) {
+    // One of several copies of the same request: any of their answers is the answer.
+    if (copy->answered < copy->sentAt.size()) ++copy->answered;
+    if (copy->firstAnswerAt < 0) copy->firstAnswerAt = now();
+    if (copy->answered >= copy->sentAt.size()) forgetUnsettled(copy->body);
+  } else if (link_ && now() - outstanding_->sentAt < minRoundTripMs(outstanding_->body, link_->charMs())) {
+    // Complete before the request and its answer could have crossed the line: not its answer.
+    strayFrame(frame);
+    return;
+  }
+  const Verdict verdict = checkReply(outstanding_->body, frame);
   silent_ = 0;
-  const InFlight done = *asked;
-  inflight_.reset();
-  late_.reset();
+  lastAnswerAt_ = now();
+  lastAnswer_ = frame;
+  const Outstanding done = *outstanding_;
+  outstanding_.reset();
   stalled_ = false;
   if (verdict == Verdict::Refused) {
-    // The controller refused: the command ends, its button stays red, reading starts over.
-    // An OFF or a stop is not given up: it goes out again at the next tick.
+    // The controller refused: the command ends, its button stays red. An OFF or a stop is not
+    // given up: it goes out again at the next tick. A refused read is passed over.
     const auto job = findJob(done.job);
     if (job != queue_.end() && !job->persistent) queue_.erase(job);
-    cycle_ = 0;
+    if (!done.job && !decl_.reads.isEmpty()) cycle_ = (cycle_ + 1) % static_cast<int>(decl_.reads.size());
   } else if (done.job) {
     acknowledge(done.job);
   } else if (done.read >= 0 && done.read < decl_.reads.size()) {
@@ -143,10 +225,49 @@ void Exchange::onFrame(const QByteArray& frame) {
     cycle_ = (done.read + 1) % static_cast<int>(decl_.reads.size());
     show(read, frame);
   }
-  if (owed_ && !inflight_) {
+  if (owed_ && !outstanding_) {
     owed_ = false;
     sendNext();
   }
+}
+
+// A frame that answers a request given up on: counted against its copies (the controller answers
+// each request once, in order). It shows the controller is slow: the port's reply time-out grows
+// to what this answer took (from the copy it answers), up to the bound.
+bool Exchange::answersUnsettled(const QByteArray& frame) {
+  for (Unsettled& u : unsettled_) {
+    if (checkReply(u.body, frame) == Verdict::Dropped) continue;
+    lateAnswer(u);
+    return true;
+  }
+  return false;
+}
+
+void Exchange::lateAnswer(Unsettled& u) {
+  const std::int64_t t = now();
+  if (u.answered < u.sentAt.size()) {
+    const std::int64_t took = t - u.sentAt[u.answered];
+    LineTiming& timing = this->timing();
+    if (took >= replyTimeoutOnLine(u.body))
+      timing.slowReplyMs = static_cast<int>(std::min<std::int64_t>(LineTiming::kMaxReplyMs,
+                                                                   std::max<std::int64_t>(timing.slowReplyMs, took + took / 4)));
+    ++u.answered;
+  }
+  if (u.firstAnswerAt < 0) u.firstAnswerAt = t;
+  if (u.answered >= u.sentAt.size()) forgetUnsettled(u.body);
+}
+
+// A frame that answers nothing the engine sent, or came too early to be the answer. When it is a
+// second copy of the last answer, the controller sends some answers twice: from now on the line
+// stays quiet after each answer for as long as that copy took, so that such copies arrive while
+// nothing waits for them.
+void Exchange::strayFrame(const QByteArray& frame) {
+  if (lastAnswerAt_ < 0 || frame != lastAnswer_) return;
+  const std::int64_t gap = now() - lastAnswerAt_;
+  if (gap > LineTiming::kMaxReplyMs) return;
+  LineTiming& t = timing();
+  t.repeatGuardMs = static_cast<int>(std::min<std::int64_t>(LineTiming::kMaxReplyMs,
+                                                            std::max<std::int64_t>(t.repeatGuardMs, gap + gap / 4 + 10)));
 }
 
 void Exchange::show(const Read& read, const QByteArray& frame) {
@@ -254,6 +375,7 @@ std::optional<Exchange::Job> Exchange::encode(const Sequence& seq, QString* erro
 }
 
 void Exchange::click(const Name& button) {
+  if (leaving_) return;
   const auto seq = std::find_if(decl_.sequences.cbegin(), decl_.sequences.cend(),
                                 [&](const Sequence& s) { return s.button == button; });
   if (seq == decl_.sequences.cend()) return;
@@ -268,7 +390,7 @@ void Exchange::click(const Name& button) {
   }
   for (const Name& other : seq->cancels) {
     std::erase_if(queue_, [&](const Job& j) {
-      return j.button == other && !(inflight_ && inflight_->job == j.id);
+      return j.button == other && !(outstanding_ && outstanding_->job == j.id);
     });
   }
   // Clicked again before it went out: the new values replace the waiting ones.
@@ -284,7 +406,7 @@ void Exchange::click(const Name& button) {
 
 void Exchange::press(const Name& button) {
   const Momentary* m = momentary(button);
-  if (!m || held_.contains(button)) return;
+  if (!m || held_.contains(button) || leaving_) return;
   held_ << button;
   setPending(button, true);
   Job on;
@@ -320,8 +442,19 @@ void Exchange::releaseAll() {
   for (const Name& b : held) release(b);
 }
 
+void Exchange::beginLeave() {
+  releaseAll();
+  leaving_ = true;
+  // What the operator asked for and has not gone out is dropped with the screen; OFFs and stops
+  // stay, and so does a request already on the line (its answer is still awaited).
+  std::erase_if(queue_, [&](const Job& j) {
+    return !j.persistent && !(outstanding_ && outstanding_->job == j.id);
+  });
+}
+
 void Exchange::enqueue(Job job) {
   job.id = nextJobId_++;
+  job.queuedAt = now();
   if (!job.persistent) {
     queue_.push_back(std::move(job));
     return;
@@ -341,7 +474,7 @@ void Exchange::setReads(QList<Read> reads, bool forgetValues) {
   decl_.reads = std::move(reads);
   cycle_ = 0;
   stalled_ = false;
-  if (inflight_) inflight_->read = -1;  // a reply to the old table shows nothing
+  if (outstanding_) outstanding_->read = -1;  // a reply to the old table shows nothing
   if (forgetValues)
     for (Field& f : fields_) f.known = false;
 }
@@ -367,9 +500,9 @@ void Exchange::setPending(const Name& button, bool on) {
 }
 
 void Exchange::notify(const QString& text) {
-  modal_ = true;
+  enterModal();
   if (notify_) notify_(text);
-  modal_ = false;
+  leaveModal();
 }
 
 const Momentary* Exchange::momentary(const Name& button) const {

@@ -15,9 +15,10 @@
 #include <optional>
 #include <variant>
 
+#include "link.h"
+
 namespace lorvane {
 
-class Link;
 
 using Name = QString;  // a control's objectName: the field or button it stands for
 
@@ -134,6 +135,15 @@ class Exchange : public QObject {
   void setSequences(QList<Sequence> sequences) { decl_.sequences = std::move(sequences); }
   void setInterval(int ms);
 
+  // Leaving the screen: clicks and presses are no longer taken, held buttons are released, and
+  // nothing but OFFs and stops goes out any more.
+  void beginLeave();
+  void endLeave() { leaving_ = false; }  // the port was opened again (main screen, "确定")
+  bool isLeaving() const { return leaving_; }
+  // A message box of the screen is open: only OFFs and stops go out until it closes.
+  void enterModal() { ++modal_; }
+  void leaveModal() { --modal_; }
+
   // Inspection.
   const ScreenDecl& declaration() const { return decl_; }
   int interval() const { return decl_.intervalMs; }
@@ -142,17 +152,28 @@ class Exchange : public QObject {
   bool isPending(const Name& button) const { return pending_.contains(button); }
   // OFFs and stops still to be acknowledged.
   bool hasSafetyWork() const;
+  // A hold-to-run coil whose ON may have reached the controller and whose OFF has not been
+  // acknowledged.
   bool anyCoilOn() const { return !coilsOn_.isEmpty(); }
   int silentTicks() const { return silent_; }
   int readIndex() const { return cycle_; }
-  bool busy() const { return inflight_.has_value() && !expired(); }
+  bool busy() const { return outstanding_.has_value() && !expired(); }
+  // The base reply time-out of a request: both frames on a 9600-baud line plus the controller's
+  // allowance. A port that has shown a slow controller waits longer (LineTiming).
   static int replyTimeoutMs(const QByteArray& body);
+  // The time-out in force on this engine's line.
+  int replyTimeoutOnLine(const QByteArray& body) const;
+  // How long an OFF or a stop may stay unacknowledged before the operator is warned.
+  static constexpr int kStopWarnMs = 1000;
 
  signals:
   void fieldShown(const Name& field, const QString& text);
   void pendingChanged(const Name& button, bool pending);
   void intervalChanged(int ms);
   void timerRestart();
+  // An OFF or a stop has gone unacknowledged for kStopWarnMs (once per command); it keeps being
+  // sent.
+  void stopNotDelivered();
 
  private:
   struct Job {
@@ -167,12 +188,26 @@ class Exchange : public QObject {
     std::uint16_t offCoil = 0;  // a momentary OFF: the coil it switches off
     Sequence seq;               // what to do once everything is acknowledged
     int id = 0;
+    std::int64_t queuedAt = 0;
+    bool warned = false;        // the operator has been told that this stop is not getting through
   };
-  struct InFlight {
+  // The request on the line, waiting for its answer until its deadline.
+  struct Outstanding {
     QByteArray body;
+    std::int64_t sentAt = 0;
     std::int64_t deadline = 0;
     int job = 0;    // id of the job it belongs to, 0 for a read
     int read = -1;  // index of the read, -1 when the read table has changed since
+  };
+  // A request that went unanswered in time, and the copies of it sent since: the controller may
+  // still answer each of them late. Until every copy is answered or enough time has passed, no
+  // other request whose answer looks the same (another read of as many registers, another write
+  // of the same register) may go out, or a late answer would be taken for its answer.
+  struct Unsettled {
+    QByteArray body;
+    QList<std::int64_t> sentAt;  // every copy, in order
+    int answered = 0;
+    std::int64_t firstAnswerAt = -1;
   };
   struct Field {
     QString text;
@@ -181,9 +216,16 @@ class Exchange : public QObject {
   };
 
   std::int64_t now() const { return clock_(); }
-  bool expired() const { return inflight_ && now() >= inflight_->deadline; }
+  bool expired() const { return outstanding_ && now() >= outstanding_->deadline; }
+  void timeOut();
   void sendNext();
+  bool mayGoOut(const QByteArray& body);
   void send(const QByteArray& body, int job, int read);
+  Unsettled* unsettledFor(const QByteArray& body);
+  void forgetUnsettled(const QByteArray& body);
+  bool answersUnsettled(const QByteArray& frame);
+  void lateAnswer(Unsettled& u);
+  void strayFrame(const QByteArray& frame);
   void acknowledge(int jobId);
   void abandon();
   void show(const Read& read, const QByteArray& frame);
@@ -193,6 +235,7 @@ class Exchange : public QObject {
   void notify(const QString& text);
   const Momentary* momentary(const Name& button) const;
   std::deque<Job>::iterator findJob(int id);
+  LineTiming& timing();
 
   ScreenDecl decl_;
   QPointer<Link> link_;
@@ -203,13 +246,17 @@ class Exchange : public QObject {
   QList<Name> held_;
   QList<std::uint16_t> coilsOn_;  // momentary coils whose ON may have reached the controller
   std::deque<Job> queue_;         // front is the job being sent
-  std::optional<InFlight> inflight_;
-  std::optional<InFlight> late_;  // timed out, but its answer still counts until the next send
+  std::optional<Outstanding> outstanding_;
+  QList<Unsettled> unsettled_;
+  std::int64_t lastAnswerAt_ = -1;  // when the last answer was taken
+  QByteArray lastAnswer_;
+  LineTiming ownTiming_;            // used while no line is attached
   int cycle_ = 0;
   int silent_ = 0;
   bool stalled_ = false;  // a single-shot request went unanswered: wait for the silent limit
   bool owed_ = false;     // a tick came while the line was busy: send as soon as it is free
-  bool modal_ = false;
+  int modal_ = 0;  // message boxes open
+  bool leaving_ = false;
   int nextJobId_ = 1;
 };
 

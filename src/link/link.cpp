@@ -11,7 +11,11 @@ namespace lorvane {
 Link::Link(QIODevice* device, QObject* parent) : QObject(parent), device_(device) {
   connect(device, &QIODevice::readyRead, this, &Link::readAvailable);
   connect(device, &QIODevice::readChannelFinished, this, &Link::lose);
+  // A fake line may say how fast it is ("charMs"); a serial port goes at its baud rate, ten bits
+  // a character.
+  charMs_ = device->property("charMs").toDouble();
   if (auto* serial = qobject_cast<QSerialPort*>(device)) {
+    charMs_ = 10.0 * 1000.0 / serial->baudRate();
     connect(serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
       if (e == QSerialPort::ResourceError || e == QSerialPort::PermissionError ||
           e == QSerialPort::DeviceNotFoundError || e == QSerialPort::WriteError ||
@@ -65,16 +69,20 @@ QString portDeviceName(int portNumber) {
 #endif
 }
 
-std::unique_ptr<QSerialPort> openSerialPort(int portNumber, QString* error) {
-  if (portNumber < 1) {
-    if (error) *error = QStringLiteral("no port %1").arg(portNumber);
+std::unique_ptr<QSerialPort> openSerialPort(const QString& device, QString* error) {
+  if (device.isEmpty()) {
+    if (error) *error = QStringLiteral("no port");
     return nullptr;
   }
   auto port = std::make_unique<QSerialPort>();
-  QString name = portDeviceName(portNumber);
+  QString name = device;
   // A symlink in the ports folder names the real device.
   const QFileInfo info(name);
   if (info.isSymLink()) name = info.symLinkTarget();
+  else if (name.startsWith(portsFolder() + QLatin1Char('/'))) {
+    if (error) *error = QStringLiteral("%1 is gone").arg(name);
+    return nullptr;
+  }
   port->setPortName(name);
   port->setBaudRate(QSerialPort::Baud9600);
   port->setDataBits(QSerialPort::Data8);

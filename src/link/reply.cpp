@@ -36,15 +36,39 @@ QByteArray hexBytes(const QByteArray& hex) {
   return QByteArray::fromHex(hex);
 }
 
-Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame) {
-  if (!frame.startsWith(':') || !frame.endsWith("\r\n")) return Verdict::Dropped;
+namespace {
+// The bytes of a frame without its LRC, or nothing when the frame is not whole, not hex, too
+// short, has a wrong LRC or comes from another slave.
+QByteArray messageOf(const QByteArray& frame) {
+  if (!frame.startsWith(':') || !frame.endsWith("\r\n")) return {};
   const QByteArray bytes = hexBytes(frame.mid(1, frame.size() - 3));
-  const QByteArray req = hexBytes(requestBody);
-  if (bytes.size() < 4 || req.size() < 2) return Verdict::Dropped;
+  if (bytes.size() < 4) return {};
   unsigned sum = 0;
   for (char b : bytes) sum += static_cast<unsigned char>(b);
-  if ((sum & 0xFF) != 0) return Verdict::Dropped;  // LRC covers itself: the total is 0 mod 256
-  const QByteArray msg = bytes.left(bytes.size() - 1);
+  if ((sum & 0xFF) != 0) return {};  // LRC covers itself: the total is 0 mod 256
+  if (static_cast<unsigned char>(bytes[0]) != kSlaveAddress) return {};
+  return bytes.left(bytes.size() - 1);
+}
+
+int replyCharsFor(const QByteArray& req) {
+  if (req.size() >= 6 && static_cast<unsigned char>(req[1]) == kFnReadHolding)
+    return 11 + 4 * (static_cast<unsigned char>(req[4]) * 256 + static_cast<unsigned char>(req[5]));
+  return 17;  // echo of a write
+}
+}  // namespace
+
+bool isWellFormed(const QByteArray& frame) { return !messageOf(frame).isEmpty(); }
+
+int minRoundTripMs(const QByteArray& requestBody, double charMs) {
+  const QByteArray req = hexBytes(requestBody);
+  const double chars = static_cast<double>(requestBody.size() + 5 + replyCharsFor(req));
+  return static_cast<int>(chars * charMs) - 2;  // a little below, for the clock's granularity
+}
+
+Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame) {
+  const QByteArray msg = messageOf(frame);
+  const QByteArray req = hexBytes(requestBody);
+  if (msg.isEmpty() || req.size() < 2) return Verdict::Dropped;
   const auto at = [](const QByteArray& a, int i) { return static_cast<unsigned char>(a[i]); };
   if (at(msg, 0) != kSlaveAddress) return Verdict::Dropped;
   const int fn = at(req, 1);

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "frames.h"
+#include "link.h"
 #include "registers.h"
 #include "session.h"
 
@@ -87,13 +88,18 @@ void MainScreen::openClicked() {
   // The leading number of the field, rounded; one that does not fit 16 bits names no port.
   const double n = roundHalfEven(leadingNumber(control<QLineEdit>("CKtxt")->text()));
   const bool fits = n >= std::numeric_limits<std::int16_t>::min() && n <= std::numeric_limits<std::int16_t>::max();
-  if (fits) session().portNumber = static_cast<int>(n);
+  if (fits) {
+    // The device is looked up now, once: every screen opens this one until "确定" is pressed again.
+    session().portNumber = static_cast<int>(n);
+    session().portDevice = portDeviceName(session().portNumber);
+  }
   // Pressed again while open: closed and opened again with the number now typed.
   if (fits && openPort(session().portNumber)) {
     setPortOpen(true);
     return;
   }
   closePort();
+  Busy busy(this);
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral(" 串口设定"), QStringLiteral("串口设定出错或您的设备上无串口"),
                   QMessageBox::Ok | QMessageBox::Cancel, this);
   box.setObjectName("portFailure");

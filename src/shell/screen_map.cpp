@@ -1,8 +1,9 @@
 #include "screen_map.h"
 
 #include <QLabel>
-#include <algorithm>
 #include <QPushButton>
+#include <algorithm>
+#include <utility>
 
 #include "main_screen.h"
 #include "screen.h"
@@ -86,15 +87,39 @@ void ScreenMap::wire(Form* form) {
 
 void ScreenMap::unload(Form* form) {
   if (!form) return;
-  form->leave();
+  if (!form->leave() && !ending_) warnAxisMayRun(form);
   loaded_.removeAll(form);
-  form->hide();
-  form->deleteLater();
+  form->retire();
   if (current_ == form) current_ = nullptr;
 }
 
+void ScreenMap::warnAxisMayRun(Form* form) { ui::showMessage(form, ui::kAxisMayRun); }
+
+namespace {
+// Marks a change of screen for as long as it runs.
+class Changing {
+ public:
+  explicit Changing(bool& flag) : flag_(flag) { flag_ = true; }
+  ~Changing() { flag_ = false; }
+  Changing(const Changing&) = delete;
+  Changing& operator=(const Changing&) = delete;
+
+ private:
+  bool& flag_;
+};
+}  // namespace
+
 void ScreenMap::go(Form* from, const Route& route) {
-  if (!factories_.contains(route.to)) return;  // a screen not built yet
+  if (changing_ || ending_ || !loaded_.contains(from)) return;  // joins the change under way
+  if (!factories_.contains(route.to)) return;                    // a screen not built yet
+  {
+    Changing changing(changing_);
+    change(from, route);
+  }
+  afterChange();
+}
+
+void ScreenMap::change(Form* from, const Route& route) {
   if (Form* diagram = loaded(kDiagram); diagram && route.to == kDiagram) {
     unload(from);  // the diagram is still loaded behind: bring it forward
     diagram->show();
@@ -103,7 +128,10 @@ void ScreenMap::go(Form* from, const Route& route) {
     emit changed(current_);
     return;
   }
-  if (route.closeFirst) from->leave();
+  // The screen left waits here (bounded) for the OFF of a held button; if it did not get
+  // through, the operator is told before anything else happens.
+  if (route.closeFirst && !from->leave() && !interrupted_.lostPort) warnAxisMayRun(from);
+  if (interrupted_.endProgram || interrupted_.lostPort || interrupted_.closed == from) return;
   Form* target = create(route.to);
   if (!target->load()) {
     // The port could not be opened for this screen: say so and go back to the main screen
@@ -119,6 +147,14 @@ void ScreenMap::go(Form* from, const Route& route) {
   if (route.afterShow) route.afterShow(target);
   if (route.unload) unload(from);
   emit changed(current_);
+}
+
+// What happened while a change was under way is dealt with now, one thing after the other.
+void ScreenMap::afterChange() {
+  const Interruption what = std::exchange(interrupted_, Interruption{});
+  if (what.endProgram) endProgram();
+  else if (what.lostPort) portLost(what.lostPort, what.coilMayBeOn);
+  else if (what.closed) windowClosed(what.closed);
 }
 
 void ScreenMap::showMain(bool reopen) {
@@ -142,27 +178,49 @@ void ScreenMap::showMain(bool reopen) {
 // Once another screen is current, both only close the diagram: showing the main screen then
 // would open the port while that screen still holds it.
 void ScreenMap::diagramBack(Form* diagram, bool close) {
-  Form* main = loaded(kMain);
-  if (current_ != diagram && !(main && current_ == main)) {
-    unload(diagram);
-    return;
+  if (changing_ || ending_ || !loaded_.contains(diagram)) return;
+  {
+    Changing changing(changing_);
+    Form* main = loaded(kMain);
+    if (current_ != diagram && !(main && current_ == main)) {
+      unload(diagram);
+    } else {
+      showMain(true);
+      if (close) unload(diagram);
+    }
   }
-  showMain(true);
-  if (close) unload(diagram);
+  afterChange();
 }
 
 void ScreenMap::portLost(Form* form, bool coilMayBeOn) {
-  if (ending_) return;
-  ui::showMessage(form, coilMayBeOn ? QStringLiteral("串口通讯中断，轴可能仍在运行，请立即检查设备！")
-                                    : QStringLiteral("串口通讯中断，请检查串口连接"));
-  unload(form);
-  if (Form* main = loaded(kMain)) unload(main);
-  showMain(false);
+  if (ending_ || !loaded_.contains(form)) return;
+  if (changing_) {
+    interrupted_.lostPort = form;
+    interrupted_.coilMayBeOn = coilMayBeOn;
+    return;
+  }
+  {
+    Changing changing(changing_);
+    ui::showMessage(form, coilMayBeOn ? ui::kAxisMayRun : QStringLiteral("串口通讯中断，请检查串口连接"));
+    unload(form);
+    if (Form* main = loaded(kMain)) unload(main);
+    showMain(false);
+  }
+  afterChange();
 }
 
 void ScreenMap::windowClosed(Form* form) {
   if (ending_ || !loaded_.contains(form)) return;
-  unload(form);
+  if (changing_) {
+    interrupted_.closed = form;
+    if (loadedForms().size() == 1) interrupted_.endProgram = true;
+    return;
+  }
+  {
+    Changing changing(changing_);
+    unload(form);
+  }
+  if (interrupted_.endProgram || interrupted_.lostPort) return afterChange();
   const QList<Form*> rest = loadedForms();
   if (rest.isEmpty()) {
     endProgram();
@@ -173,8 +231,16 @@ void ScreenMap::windowClosed(Form* form) {
 
 void ScreenMap::endProgram() {
   if (ending_) return;
+  if (changing_) {
+    interrupted_.endProgram = true;
+    return;
+  }
   ending_ = true;
-  for (Form* f : loadedForms()) f->leave();  // a held axis gets its OFF before the port closes
+  // A held axis gets its OFF before the port closes; if it did not get through, the operator
+  // is told before the program ends.
+  bool stopped = true;
+  for (Form* f : loadedForms()) stopped = f->leave() && stopped;
+  if (!stopped) warnAxisMayRun(current_);
   emit programEnds();
 }
 

@@ -58,12 +58,25 @@ class ScreenMap : public QObject {
   void portLost(ui::Form* form, bool coilMayBeOn);
   void windowClosed(ui::Form* form);
   void endProgram();
+  void warnAxisMayRun(ui::Form* form);
+  void change(ui::Form* from, const Route& route);
+  void afterChange();
 
   QHash<QString, Factory> factories_;
   QList<Route> routes_;
   QList<QPointer<ui::Form>> loaded_;
   QPointer<ui::Form> current_;
   bool ending_ = false;
+  // A change of screen is under way (the screen left may be waiting for an OFF). What happens
+  // meanwhile joins it: a second navigation is dropped, a lost port or a closed window is noted
+  // and dealt with when the wait is over.
+  bool changing_ = false;
+  struct Interruption {
+    QPointer<ui::Form> lostPort;  // its line failed
+    bool coilMayBeOn = false;
+    QPointer<ui::Form> closed;    // its window was closed
+    bool endProgram = false;
+  } interrupted_;
 };
 
 // The screen map of the program: every route and every screen built so far.

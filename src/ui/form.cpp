@@ -33,6 +33,26 @@ Form::Form(const QString& formName, QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
+Form::Busy::Busy(QWidget* widget) : form_(widget ? qobject_cast<Form*>(widget->window()) : nullptr) {
+  if (form_) ++form_->busy_;
+}
+
+Form::Busy::~Busy() {
+  if (form_ && --form_->busy_ == 0 && form_->retired_) form_->deleteLater();
+}
+
+void Form::retire() {
+  hide();
+  if (retired_) return;
+  retired_ = true;
+  if (busy_ == 0) {
+    deleteLater();
+    return;
+  }
+  for (QMessageBox* box : findChildren<QMessageBox*>())
+    if (box->isVisible()) box->done(QMessageBox::Cancel);
+}
+
 void Form::centre() {
   const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
   if (!s) return;
@@ -123,6 +143,7 @@ QListWidget* showAllLines(QListWidget* list) {
 }
 
 void showMessage(QWidget* parent, const QString& text) {
+  Form::Busy busy(parent);
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lorvane"), text, QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("message"));
   box.exec();

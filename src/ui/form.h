@@ -20,9 +20,27 @@ class Form : public QWidget {
 
   // Runs when the screen is loaded, before it is shown. False: the screen cannot run.
   virtual bool load() { return true; }
-  // Runs before the screen is unloaded or hidden for another: releases what it holds.
-  virtual void leave() {}
+  // Runs before the screen is unloaded or hidden for another: releases what it holds. False when
+  // a hold-to-run coil may still be on (its OFF did not get through).
+  virtual bool leave() { return true; }
   void centre();
+
+  // Code of the form that may let events run (a message box, a wait) holds it busy: the form is
+  // not deleted under it.
+  class Busy {
+   public:
+    explicit Busy(QWidget* widget);
+    ~Busy();
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    Form* form_;
+  };
+  // Unloaded: hidden now, deleted once none of its code is on the stack any more. Message boxes
+  // it still shows are closed.
+  void retire();
+  bool isRetired() const { return retired_; }
 
   template <typename T = QWidget>
   T* control(const QString& name) const { return findChild<T*>(name); }
@@ -48,6 +66,8 @@ class Form : public QWidget {
 
  private:
   bool centred_ = false;
+  int busy_ = 0;
+  bool retired_ = false;
 };
 
 // Sizes a list so that every line shows whole, without scrolling.

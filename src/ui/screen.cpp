@@ -10,6 +10,8 @@
 
 namespace lorvane::ui {
 
+const QString kAxisMayRun = QStringLiteral("串口通讯中断，轴可能仍在运行，请立即检查设备！");
+
 Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
     : Form(formName, parent), exchange_(std::move(decl)) {
   timer_.setObjectName(QStringLiteral("Timer1"));
@@ -21,6 +23,8 @@ Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
     if (timer_.isActive()) timer_.start();
   });
   exchange_.setNotifier([this](const QString& text) { showMessage(this, text); });
+  // Told from the event loop, not from inside the tick that found it.
+  connect(&exchange_, &Exchange::stopNotDelivered, this, &Screen::onStopNotDelivered, Qt::QueuedConnection);
 }
 
 Screen::~Screen() {
@@ -44,21 +48,33 @@ bool Screen::openPort(int portNumber) {
   port_ = session().openPort ? session().openPort(portNumber, &error) : nullptr;
   if (!port_) return false;
   link_ = new Link(port_.get(), this);
+  link_->setTiming(lineTiming(portNumber));
   connect(link_, &Link::portLost, this, &Screen::onPortLost, Qt::QueuedConnection);
   exchange_.setLink(link_);
+  exchange_.endLeave();
   timer_.start();
   return true;
 }
 
-void Screen::closePort() {
-  if (link_) {
-    exchange_.releaseAll();
-    if (exchange_.hasSafetyWork() && !timer_.isActive()) timer_.start();
-    QElapsedTimer waited;
-    waited.start();
-    while (exchange_.hasSafetyWork() && link_->isOpen() && waited.elapsed() < kLeaveWaitMs) waitMs(5);
+bool Screen::closePort() {
+  // Called again from inside the wait below (a second way out of the screen): the first call
+  // finishes the job.
+  if (closing_) return true;
+  if (!link_) {
+    dropLink();
+    return true;
   }
+  closing_ = true;
+  Busy busy(this);
+  exchange_.beginLeave();
+  if (exchange_.hasSafetyWork() && !timer_.isActive()) timer_.start();
+  QElapsedTimer waited;
+  waited.start();
+  while (link_ && link_->isOpen() && exchange_.hasSafetyWork() && waited.elapsed() < kLeaveWaitMs) waitMs(5);
+  const bool stopped = !exchange_.anyCoilOn();
   dropLink();
+  closing_ = false;
+  return stopped;
 }
 
 // Stops the tick and lets go of the line and the port (closed with it).
@@ -76,6 +92,18 @@ void Screen::onPortLost() {
   const bool coilMayBeOn = exchange_.anyCoilOn();
   dropLink();
   emit portLost(coilMayBeOn);
+}
+
+void Screen::onStopNotDelivered() {
+  // Leaving the screen tells it itself, once its wait is over.
+  if (!link_ || exchange_.isLeaving()) return;
+  message(kAxisMayRun);
+}
+
+void Screen::message(const QString& text) {
+  exchange_.enterModal();
+  showMessage(this, text);
+  exchange_.leaveModal();
 }
 
 void Screen::changeEvent(QEvent* e) {
@@ -106,6 +134,7 @@ void Screen::bindControls() {
   for (const Momentary& m : exchange_.declaration().momentaries) {
     const QString name = m.button;
     if (auto* b = findChild<QPushButton*>(name)) {
+      if (auto* cmd = qobject_cast<CmdButton*>(b)) cmd->setAnyMouseButton(true);
       connect(b, &QPushButton::pressed, this, [this, name] { exchange_.press(name); });
       connect(b, &QPushButton::released, this, [this, name] { exchange_.release(name); });
     }

@@ -26,11 +26,14 @@ class Screen : public Form {
 
   // Opens the port the operator chose and starts the tick. False: it could not be opened.
   bool openPort(int portNumber);
-  // Sends the OFF of any held button and waits (bounded) for it and any stop to be answered,
-  // then stops the tick and closes the port.
-  void closePort();
+  // Takes no more clicks or presses, sends the OFF of any held button and waits (bounded) for it
+  // and any stop to be answered, then stops the tick and closes the port. False when a hold-to-run
+  // coil may still be on: its OFF was not acknowledged.
+  bool closePort();
   bool load() override;
-  void leave() override { closePort(); }
+  bool leave() override { return closePort(); }
+  // A message box of this screen: while it is open only OFFs and stops go out.
+  void message(const QString& text);
 
   // How long leaving waits for OFFs and stops to be acknowledged.
   static constexpr int kLeaveWaitMs = 1500;
@@ -46,12 +49,18 @@ class Screen : public Form {
 
  private:
   void onPortLost();
+  void onStopNotDelivered();
   void dropLink();
 
   Exchange exchange_;
   QTimer timer_;
   std::unique_ptr<QIODevice> port_;
   Link* link_ = nullptr;
+  bool closing_ = false;
 };
+
+// What the operator is told when an axis may still be running: a stop that did not reach the
+// controller, or a line lost while a hold-to-run coil was on.
+extern const QString kAxisMayRun;
 
 }  // namespace lorvane::ui

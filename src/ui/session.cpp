@@ -6,16 +6,26 @@
 
 namespace lorvane::ui {
 
-std::unique_ptr<QIODevice> openRealPort(int n, QString* error) { return openSerialPort(n, error); }
+std::unique_ptr<QIODevice> openRealPort(int n, QString* error) {
+  Session& s = session();
+  if (s.portDevice.isEmpty() || n != s.portNumber) s.portDevice = portDeviceName(n);
+  return openSerialPort(n < 1 ? QString() : s.portDevice, error);
+}
 
 Session& session() {
-  static Session s{0, false, 0, openRealPort};
+  static Session s{0, {}, false, 0, openRealPort, {}};
   return s;
+}
+
+std::shared_ptr<LineTiming> lineTiming(int portNumber) {
+  auto& t = session().timings[portNumber];
+  if (!t) t = std::make_shared<LineTiming>();
+  return t;
 }
 
 void resetSession() {
   const PortOpener opener = session().openPort;
-  session() = Session{0, false, 0, opener};
+  session() = Session{0, {}, false, 0, opener, {}};
 }
 
 }  // namespace lorvane::ui

@@ -1,10 +1,16 @@
 #pragma once
-// The little the program keeps between screens: the port number the operator opened, whether
-// the main screen should reopen it by itself, and which step page chain was entered.
+// The little the program keeps between screens: the port number the operator opened and the
+// device it names, whether the main screen should reopen it by itself, which step page chain was
+// entered, and what has been learned about the controller's timing on each port.
+#include <QHash>
 #include <QIODevice>
 #include <QString>
 #include <functional>
 #include <memory>
+
+namespace lorvane {
+struct LineTiming;
+}
 
 namespace lorvane::ui {
 
@@ -13,13 +19,19 @@ using PortOpener = std::function<std::unique_ptr<QIODevice>(int portNumber, QStr
 
 struct Session {
   int portNumber = 0;
+  // The device "确定" found for portNumber. Every screen opens this one until "确定" is pressed
+  // again; if it is gone, the screen cannot open the port (no other device is tried).
+  QString portDevice;
   bool portReopen = false;
   int entryFunction = 0;  // 1 arc, 2 line, 3 normal
   PortOpener openPort;
+  QHash<int, std::shared_ptr<LineTiming>> timings;
 };
 
 Session& session();
-// Opens a real serial port (QSerialPort, 9600 8N1) for a port number.
+// What has been learned about the controller on a port, for as long as the program runs.
+std::shared_ptr<LineTiming> lineTiming(int portNumber);
+// Opens a real serial port (QSerialPort, 9600 8N1) for a port number: the device "确定" found.
 std::unique_ptr<QIODevice> openRealPort(int portNumber, QString* error);
 void resetSession();  // back to program start (tests)
 

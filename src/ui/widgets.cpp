@@ -43,6 +43,29 @@ CmdButton::CmdButton(const QString& name, const QString& caption, std::uint32_t 
   setColour(colour);
 }
 
+namespace {
+// The same event as if the left button had been used.
+QMouseEvent asLeftButton(const QMouseEvent* e) {
+  return QMouseEvent(e->type(), e->position(), e->scenePosition(), e->globalPosition(), Qt::LeftButton,
+                     e->type() == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton),
+                     e->modifiers(), e->pointingDevice());
+}
+}  // namespace
+
+void CmdButton::mousePressEvent(QMouseEvent* e) {
+  if (!anyMouseButton_ || e->button() == Qt::LeftButton) return QPushButton::mousePressEvent(e);
+  QMouseEvent left = asLeftButton(e);
+  QPushButton::mousePressEvent(&left);
+  e->setAccepted(left.isAccepted());
+}
+
+void CmdButton::mouseReleaseEvent(QMouseEvent* e) {
+  if (!anyMouseButton_ || e->button() == Qt::LeftButton) return QPushButton::mouseReleaseEvent(e);
+  QMouseEvent left = asLeftButton(e);
+  QPushButton::mouseReleaseEvent(&left);
+  e->setAccepted(left.isAccepted());
+}
+
 void CmdButton::setPending(bool pending) { setColour(pending ? Red : normal_); }
 
 void CmdButton::setColour(std::uint32_t colour) {

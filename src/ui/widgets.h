@@ -28,8 +28,15 @@ class CmdButton : public QPushButton {
   void setColour(std::uint32_t colour);  // shown now, without changing the normal colour
   std::uint32_t normalColour() const { return normal_; }
   std::uint32_t shownColour() const { return shown_; }
+  // A hold-to-run button is pressed and released with any mouse button, not only the left one.
+  void setAnyMouseButton(bool any) { anyMouseButton_ = any; }
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
 
  private:
+  bool anyMouseButton_ = false;
   std::uint32_t normal_;
   std::uint32_t shown_;
 };

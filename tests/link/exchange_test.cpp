@@ -201,11 +201,12 @@ TEST_F(Engine, SequenceIsCheckedWholeBeforeAnythingIsSent) {
 }
 
 TEST_F(Engine, SilentLimitRestartsReadsButNeverBeforeTheReplyTimeOut) {
-  // 80 ms ticks, controller switched off: one single-shot read per five ticks.
+  // 80 ms ticks, controller switched off: one single-shot read per five silent ticks, counted
+  // from the send.
   QList<int> sentAt;
-  for (int t = 1; t <= 15; ++t)
+  for (int t = 1; t <= 16; ++t)
     if (!step().isEmpty()) sentAt << t;
-  EXPECT_EQ(sentAt, (QList<int>{1, 5, 10, 15}));
+  EXPECT_EQ(sentAt, (QList<int>{1, 6, 11, 16}));
   // 10 ms ticks: the limit of five ticks is shorter than the round trip; the read waits for its
   // time-out instead of being abandoned and sent again.
   build(mainScreen());

@@ -191,7 +191,7 @@ TEST(AxisDebug, OffIsRepeatedPastTheSilentLimitUntilTheControllerHearsIt) {
   EXPECT_FALSE(env.model.coil(coil::Forward[reg::X]));
   env.ticks(2);
   EXPECT_FALSE(env.model.axisMoving(reg::X));
-  EXPECT_EQ(env.takeSent().value(1), "010310640002") << "reading resumes with the first coordinate";
+  EXPECT_TRUE(env.takeSent().value(1).startsWith("0103")) << "reading resumes where the cycle stood";
 }
 
 // Every way of leaving the page while a drive button is held gets the OFF to the controller
