@@ -30,6 +30,8 @@ bool parseAmount(const QString& text, int* count, double* fraction) {
   return true;
 }
 
+constexpr int kMaxDelayMs = 60000;
+
 int axisIndex(const QString& name) {
   static const QString names = QStringLiteral("XYZCA");
   return name.size() == 1 ? static_cast<int>(names.indexOf(name.toUpper())) : -1;
@@ -46,9 +48,12 @@ QString Console::help() {
       "coil COIL on|off  write a coil (hex address, e.g. 0832)\n"
       "pos AXIS MM       put an axis (X Y Z C A) at a coordinate\n"
       "drop N | P%       drop the next N replies, or P% of all replies\n"
+      "drop every N      drop every N-th reply (2: every second one; 0: off)\n"
       "corrupt N | P%    send the next N replies, or P% of all, with a wrong LRC\n"
       "exception N [C]   refuse the next N requests with exception code C (default 4)\n"
-      "delay MS          answer every request MS later (0: back to normal)\n"
+      "delay MS [MAXMS]  answer every request MS later, or a random MS..MAXMS later (0: normal)\n"
+      "repeat MS         send every reply a second time MS after the first (0: off)\n"
+      "silent on|off     take requests and answer none (switched off), the line stays\n"
       "garbage           put a burst of noise on the line\n"
       "unplug / plug     take the line away / bring it back\n"
       "quit              end the simulator");
@@ -97,6 +102,12 @@ QString Console::run(const QString& line) {
     model_.setPosition(axis, static_cast<std::int32_t>(std::lround(mm * 100)));
     return QStringLiteral("ok");
   }
+  if (cmd == QLatin1String("drop") && w.size() >= 2 && w[1].toLower() == QLatin1String("every")) {
+    int n = 0;
+    if (w.size() != 3 || !parseInt(w[2], &n) || n < 0) return usage("drop every N  (N >= 2; 0 or 1: off)");
+    faults_.setDropEvery(n);
+    return faults_.summary();
+  }
   if (cmd == QLatin1String("drop") || cmd == QLatin1String("corrupt")) {
     int count = 0;
     double fraction = 0;
@@ -114,10 +125,26 @@ QString Console::run(const QString& line) {
     return QStringLiteral("next %1 requests refused with exception %2").arg(n).arg(code);
   }
   if (cmd == QLatin1String("delay")) {
-    int ms = 0;
-    if (w.size() != 2 || !parseInt(w[1], &ms) || ms < 0) return usage("delay MS");
-    if (hooks_.setDelay) hooks_.setDelay(ms);
+    int ms = 0, max = 0;
+    if (w.size() < 2 || w.size() > 3 || !parseInt(w[1], &ms) || ms < 0 || ms > kMaxDelayMs ||
+        (w.size() == 3 && (!parseInt(w[2], &max) || max < ms || max > kMaxDelayMs)))
+      return usage("delay MS [MAXMS]  (0 <= MS <= MAXMS <= 60000)");
+    faults_.setDelay(ms, w.size() == 3 ? max : ms);
+    if (faults_.delayMax() > faults_.delayMin())
+      return QStringLiteral("replies %1 to %2 ms later").arg(faults_.delayMin()).arg(faults_.delayMax());
     return QStringLiteral("replies %1 ms later").arg(ms);
+  }
+  if (cmd == QLatin1String("repeat")) {
+    int ms = 0;
+    if (w.size() != 2 || !parseInt(w[1], &ms) || ms < 0 || ms > kMaxDelayMs) return usage("repeat MS  (0: off)");
+    faults_.setRepeatMs(ms);
+    return ms ? QStringLiteral("every reply sent again %1 ms after the first").arg(ms) : QStringLiteral("replies sent once");
+  }
+  if (cmd == QLatin1String("silent")) {
+    const QString v = w.size() == 2 ? w[1].toLower() : QString();
+    if (v != QLatin1String("on") && v != QLatin1String("off")) return usage("silent on|off");
+    faults_.setSilent(v == QLatin1String("on"));
+    return faults_.silent() ? QStringLiteral("silent: requests taken, none answered") : QStringLiteral("answering again");
   }
   const std::pair<const char*, const std::function<void()>*> simple[] = {
       {"garbage", &hooks_.garbage}, {"unplug", &hooks_.unplug}, {"plug", &hooks_.plug}, {"quit", &hooks_.quit}};

@@ -1,6 +1,7 @@
 #pragma once
 // Commands typed into lorvane-sim while it runs: set inputs, look at the state, poke registers,
-// and ask for line faults. The front end supplies what only it can do (delay, garbage, unplug).
+// and ask for line faults (kept in Faults, which the front end reads for every request). The
+// front end supplies what only it can do (garbage, unplug).
 #include <QString>
 #include <functional>
 
@@ -11,10 +12,9 @@
 namespace lorvane::sim {
 
 struct ConsoleHooks {
-  std::function<void(int ms)> setDelay;  // extra delay before every reply
-  std::function<void()> garbage;         // a burst of noise on the line
-  std::function<void()> unplug;          // the line goes away
-  std::function<void()> plug;            // and comes back
+  std::function<void()> garbage;  // a burst of noise on the line
+  std::function<void()> unplug;   // the line goes away
+  std::function<void()> plug;     // and comes back
   std::function<void()> quit;
 };
 

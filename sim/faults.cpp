@@ -1,14 +1,38 @@
 #include "faults.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace lorvane::sim {
 
-double Faults::draw() {
+double Faults::draw(std::uint64_t& state) {
   // splitmix64: small, fast and the same on every platform.
-  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+  std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
   z ^= z >> 31;
   return static_cast<double>(z >> 11) / 9007199254740992.0;  // [0, 1)
+}
+
+void Faults::setSeed(std::uint64_t seed) {
+  state_ = seed;
+  delayState_ = seed ^ 0xD1B54A32D192ED03ULL;
+}
+
+void Faults::setDropEvery(int n) {
+  dropEvery_ = n >= 2 ? n : 0;
+  sinceEvery_ = 0;
+}
+
+void Faults::setDelay(int minMs, int maxMs) {
+  delayMin_ = std::max(0, minMs);
+  delayMax_ = std::max(delayMin_, maxMs);
+}
+
+int Faults::drawDelay(int minMs, int maxMs) {
+  if (maxMs <= minMs) return minMs;
+  const double span = static_cast<double>(maxMs) - minMs + 1;
+  return minMs + std::min(static_cast<int>(std::floor(draw(delayState_) * span)), maxMs - minMs);
 }
 
 QByteArray withBadLrc(const QByteArray& frame) {
@@ -23,9 +47,10 @@ QByteArray withBadLrc(const QByteArray& frame) {
 QByteArray Faults::apply(const QByteArray& reply) {
   if (reply.isEmpty()) return reply;
   // Draw for every reply so a sequence of verdicts depends only on the seed and the count.
-  const double d = draw();
-  const double c = draw();
-  if (dropNext_ > 0 || d < dropFraction_) {
+  const double d = draw(state_);
+  const double c = draw(state_);
+  const bool nth = dropEvery_ >= 2 && ++sinceEvery_ % dropEvery_ == 0;
+  if (dropNext_ > 0 || d < dropFraction_ || nth) {
     if (dropNext_ > 0) --dropNext_;
     ++dropped_;
     return {};
@@ -38,12 +63,27 @@ QByteArray Faults::apply(const QByteArray& reply) {
   return reply;
 }
 
+namespace {
+QString ordinal(int n) {
+  const int tens = n % 100, ones = n % 10;
+  const char* suffix = tens >= 11 && tens <= 13 ? "th" : ones == 1 ? "st" : ones == 2 ? "nd" : ones == 3 ? "rd" : "th";
+  return QString::number(n) + QLatin1String(suffix);
+}
+}  // namespace
+
 QString Faults::summary() const {
-  return QStringLiteral("drop %1% (next %2), corrupt %3% (next %4); so far dropped %5, corrupted %6")
+  const QString every = dropEvery_ ? QStringLiteral(", every ") + ordinal(dropEvery_) : QString();
+  const QString delay = delayMax_ > delayMin_ ? QStringLiteral("%1..%2 ms").arg(delayMin_).arg(delayMax_)
+                                              : QStringLiteral("%1 ms").arg(delayMin_);
+  const QString repeat = repeatMs_ ? QStringLiteral("after %1 ms").arg(repeatMs_) : QStringLiteral("off");
+  return QStringLiteral("drop %1% (next %2%3), corrupt %4% (next %5), delay %6, repeat %7, silent %8; "
+                        "so far dropped %9, corrupted %10")
       .arg(dropFraction_ * 100)
       .arg(dropNext_)
+      .arg(every)
       .arg(corruptFraction_ * 100)
       .arg(corruptNext_)
+      .arg(delay, repeat, silent_ ? QStringLiteral("on") : QStringLiteral("off"))
       .arg(dropped_)
       .arg(corrupted_);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Line faults a test or a demonstration can ask for: replies that never come and replies with a
-// broken LRC (refusals are the slave's, see Slave::refuseNext). Fractions are drawn from a
-// seeded generator so a run can be repeated.
+// Line faults a test or a demonstration can ask for: replies that never come (some of them,
+// every n-th, or all when the controller is silent), replies with a broken LRC, replies that
+// come late or twice (refusals are the slave's, see Slave::refuseNext). Fractions and random
+// delays are drawn from seeded generators so a run can be repeated.
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -10,32 +11,61 @@ namespace lorvane::sim {
 
 class Faults {
  public:
-  explicit Faults(std::uint64_t seed = 1) : state_(seed) {}
+  explicit Faults(std::uint64_t seed = 1) { setSeed(seed); }
 
-  void setSeed(std::uint64_t seed) { state_ = seed; }
+  // The drop and corrupt draws and the delay draws come from two streams of the one seed, so
+  // asking for a random delay does not change which replies are lost.
+  void setSeed(std::uint64_t seed);
   void setDropFraction(double f) { dropFraction_ = f; }
   void setCorruptFraction(double f) { corruptFraction_ = f; }
   double dropFraction() const { return dropFraction_; }
   double corruptFraction() const { return corruptFraction_; }
   void dropNext(int n) { dropNext_ = n; }
   void corruptNext(int n) { corruptNext_ = n; }
+  // Every n-th reply is lost (n = 2: every second one); 0 or 1 turns it off. Counting starts
+  // with the next reply.
+  void setDropEvery(int n);
+  int dropEvery() const { return dropEvery_; }
 
   // What goes on the line in place of the controller's reply: the reply itself, a copy with a
   // wrong LRC, or nothing. An empty reply (the controller stayed silent) stays so.
   QByteArray apply(const QByteArray& reply);
+
+  // Extra time before each reply: fixed when minMs == maxMs, else drawn for every reply.
+  void setDelay(int minMs, int maxMs);
+  int delayMin() const { return delayMin_; }
+  int delayMax() const { return delayMax_; }
+  int nextDelay() { return drawDelay(delayMin_, delayMax_); }
+  // A whole number of ms, uniform in [minMs, maxMs] (minMs itself when maxMs <= minMs).
+  int drawDelay(int minMs, int maxMs);
+
+  // A faulty responder: every reply goes out a second time, starting this many ms after the
+  // first one started (0: once only). The front ends carry it out.
+  void setRepeatMs(int ms) { repeatMs_ = ms; }
+  int repeatMs() const { return repeatMs_; }
+  // The controller takes requests and answers none, nor acts on them (switched off).
+  void setSilent(bool silent) { silent_ = silent; }
+  bool silent() const { return silent_; }
 
   int dropped() const { return dropped_; }
   int corrupted() const { return corrupted_; }
   QString summary() const;
 
  private:
-  double draw();
+  static double draw(std::uint64_t& state);
 
-  std::uint64_t state_;
+  std::uint64_t state_ = 0;
+  std::uint64_t delayState_ = 0;
   double dropFraction_ = 0;
   double corruptFraction_ = 0;
   int dropNext_ = 0;
   int corruptNext_ = 0;
+  int dropEvery_ = 0;
+  int sinceEvery_ = 0;  // replies since the every-n-th drop was set
+  int delayMin_ = 0;
+  int delayMax_ = 0;
+  int repeatMs_ = 0;
+  bool silent_ = false;
   int dropped_ = 0;
   int corrupted_ = 0;
 };

@@ -58,7 +58,11 @@ int main(int argc, char** argv) {
       {"state", "Keep parameters and projects in FILE (loaded at start if it exists).", "FILE"},
       {"drop-percent", "Drop this share of replies.", "P"},
       {"corrupt-percent", "Send this share of replies with a wrong LRC.", "P"},
-      {"seed", "Seed for the drop and corrupt draws (default 1).", "N", "1"},
+      {"delay-ms", "Extra delay before every reply (default 0).", "MS", "0"},
+      {"delay-max-ms", "Draw each reply's extra delay between --delay-ms and MS.", "MS"},
+      {"repeat-ms", "Send every reply a second time MS after the first (default 0: once).", "MS", "0"},
+      {"silent", "Start silent: requests are taken and none is answered (switched off)."},
+      {"seed", "Seed for the drop, corrupt and delay draws (default 1).", "N", "1"},
       {"step-ms", "Travel time of one step of a run (default 300).", "MS", "300"},
       {"no-pacing", "Answer at full speed instead of 9600 baud."},
       {"empty", "Start without the demonstration project (when there is no state file)."},
@@ -71,13 +75,18 @@ int main(int argc, char** argv) {
     *v = parser.value(QLatin1String(name)).toInt(&ok);
     return ok && *v >= min && *v <= max;
   };
-  int port = 1, latency = 5, stepMs = 300;
+  int port = 1, latency = 5, stepMs = 300, delay = 0, delayMax = 0, repeat = 0;
   double drop = 0, corrupt = 0;
   bool seedOk = false;
   const qulonglong seed = parser.value("seed").toULongLong(&seedOk);
+  // Without --delay-max-ms the extra delay is fixed; with it, it may not be below --delay-ms.
+  bool delayOk = intValue("delay-ms", 0, 60000, &delay);
+  delayMax = delay;
+  if (delayOk && parser.isSet("delay-max-ms")) delayOk = intValue("delay-max-ms", delay, 60000, &delayMax);
   if (!intValue("port", 1, 255, &port) || !intValue("latency-ms", 0, 60000, &latency) ||
       !intValue("step-ms", 1, 600000, &stepMs) || !percentOption(parser, "drop-percent", &drop) ||
-      !percentOption(parser, "corrupt-percent", &corrupt) || !seedOk) {
+      !percentOption(parser, "corrupt-percent", &corrupt) || !seedOk || !delayOk ||
+      !intValue("repeat-ms", 0, 60000, &repeat)) {
     QTextStream(stderr) << "lorvane-sim: bad option value (see --help)\n";
     return 2;
   }
@@ -99,6 +108,9 @@ int main(int argc, char** argv) {
   Faults faults(seed);
   faults.setDropFraction(drop);
   faults.setCorruptFraction(corrupt);
+  faults.setDelay(delay, delayMax);
+  faults.setRepeatMs(repeat);
+  faults.setSilent(parser.isSet("silent"));
 
   PtyServer::Options serverOptions;
   serverOptions.port = port;
@@ -127,7 +139,6 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   ConsoleHooks hooks;
-  hooks.setDelay = [&](int ms) { server.setExtraDelay(ms); };
   hooks.garbage = [&] { server.sendGarbage(); };
   hooks.unplug = [&] { server.unplug(); };
   hooks.plug = [&] {

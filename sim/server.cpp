@@ -112,16 +112,21 @@ void PtyServer::readMaster() {
     inputFreeAt_ = std::max(inputFreeAt_, t) + (options_.pacing ? kCharMs : 0.0);
     for (const QByteArray& frame : assembler_.feed(QByteArray(1, buf[i]))) {
       log(QStringLiteral("<- ") + printable(frame));
-      pending_.append({inputFreeAt_ + options_.latencyMs + extraDelayMs_, frame});
+      const int extra = faults_.nextDelay();
+      double due = inputFreeAt_ + options_.latencyMs + extra;
+      // A request is not taken up before the one ahead of it, however short its own delay.
+      if (!pending_.isEmpty()) due = std::max(due, pending_.last().due);
+      pending_.append({due, frame, extra});
     }
   }
   schedulePump();
 }
 
-void PtyServer::queueOutput(const QByteArray& bytes, double earliest) {
+double PtyServer::queueOutput(const QByteArray& bytes, double earliest, const QString& note) {
   const double start = std::max(earliest, outputFreeAt_);
-  outgoing_.append({start, bytes});
+  outgoing_.append({start, bytes, note});
   outputFreeAt_ = start + (options_.pacing ? bytes.size() * kCharMs : 0.0);
+  return start;
 }
 
 void PtyServer::sendGarbage() {
@@ -135,12 +140,28 @@ void PtyServer::pump() {
   const double t = now();
   while (!pending_.isEmpty() && pending_.first().due <= t) {
     const Pending p = pending_.takeFirst();
+    if (faults_.silent()) {
+      // Switched off: the request goes nowhere.
+      log(QStringLiteral("   (silent) request ignored"));
+      continue;
+    }
     const QByteArray reply = slave_.handle(p.frame);
     const QByteArray sent = faults_.apply(reply);
-    if (reply.isEmpty()) log(QStringLiteral("   (no answer)"));
-    else if (sent.isEmpty()) log(QStringLiteral("   (reply dropped) ") + printable(reply));
-    else log(QStringLiteral("-> ") + printable(sent) + (sent != reply ? QStringLiteral("   (LRC corrupted)") : QString()));
-    if (!sent.isEmpty()) queueOutput(sent, p.due);
+    if (reply.isEmpty()) {
+      log(QStringLiteral("   (no answer)"));
+      continue;
+    }
+    if (sent.isEmpty()) {
+      log(QStringLiteral("   (reply dropped) ") + printable(reply));
+      continue;
+    }
+    QString notes;
+    if (sent != reply) notes += QStringLiteral("   (LRC corrupted)");
+    if (p.extraMs > 0) notes += QStringLiteral("   (delayed %1 ms)").arg(p.extraMs);
+    log(QStringLiteral("-> ") + printable(sent) + notes);
+    const double start = queueOutput(sent, p.due);
+    if (faults_.repeatMs() > 0)
+      queueOutput(sent, start + faults_.repeatMs(), QStringLiteral("-> ") + printable(sent) + QStringLiteral("   (repeated)"));
   }
   while (!outgoing_.isEmpty() && pty_.isOpen()) {
     Outgoing& o = outgoing_.first();
@@ -148,6 +169,10 @@ void PtyServer::pump() {
                               ? std::min<qsizetype>(o.bytes.size(), static_cast<qsizetype>((t - o.start) / kCharMs) + 1)
                               : (t >= o.start ? o.bytes.size() : 0);
     if (due > o.written) {
+      if (!o.note.isEmpty()) {
+        log(o.note);
+        o.note.clear();
+      }
       const ssize_t w = ::write(pty_.master(), o.bytes.constData() + o.written, static_cast<size_t>(due - o.written));
       if (w < 0 && errno != EAGAIN) {
         log(QStringLiteral("   write failed; reply dropped"));

@@ -1,6 +1,8 @@
 #pragma once
 // lorvane-sim's line: the controller model answering on a pseudo-terminal at the pace of a
-// 9600-baud line, with its comN link, a traffic log and the faults asked for.
+// 9600-baud line, with its comN link, a traffic log and the faults asked for (lost, broken,
+// late and repeated replies, a silent controller). Like a real controller it answers one
+// request after the other: replies leave in the order the requests came, however late.
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -37,7 +39,6 @@ class PtyServer : public QObject {
   QString deviceName() const { return pty_.deviceName(); }
   QString linkPath() const { return link_; }
 
-  void setExtraDelay(int ms) { extraDelayMs_ = ms; }
   void sendGarbage();
   void unplug();
   bool plug(QString* error = nullptr);
@@ -47,17 +48,20 @@ class PtyServer : public QObject {
   struct Pending {
     double due;  // ms on clock_
     QByteArray frame;
+    int extraMs;  // the extra delay drawn for it
   };
   struct Outgoing {
     double start;  // when the first character goes
     QByteArray bytes;
+    QString note;  // logged when the first character goes (a first reply is logged when handled)
     qsizetype written = 0;
   };
 
   double now() const { return clock_.nsecsElapsed() / 1e6; }
   void readMaster();
   void pump();
-  void queueOutput(const QByteArray& bytes, double earliest);
+  // Puts bytes on the line after whatever is already going out; returns when they start.
+  double queueOutput(const QByteArray& bytes, double earliest, const QString& note = {});
   void advanceModel();
   void schedulePump();
 
@@ -72,7 +76,6 @@ class PtyServer : public QObject {
   QElapsedTimer clock_;
   double inputFreeAt_ = 0;   // when the last character sent to us has fully arrived
   double outputFreeAt_ = 0;  // when the line towards the program is free again
-  int extraDelayMs_ = 0;
   QList<Pending> pending_;
   QList<Outgoing> outgoing_;
   QTimer pumpTimer_;

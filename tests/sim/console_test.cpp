@@ -26,9 +26,8 @@ class ConsoleTest : public ::testing::Test {
   ControllerModel model;
   Slave slave{model};
   Faults faults;
-  int delay = -1;
   int garbage = 0;
-  Console console{model, slave, faults, ConsoleHooks{[this](int ms) { delay = ms; }, [this] { ++garbage; }, {}, {}, {}}};
+  Console console{model, slave, faults, ConsoleHooks{[this] { ++garbage; }, {}, {}, {}}};
 };
 
 TEST_F(ConsoleTest, FaultCommandsShapeTheNextReplies) {
@@ -43,9 +42,57 @@ TEST_F(ConsoleTest, FaultCommandsShapeTheNextReplies) {
   console.run("drop 0%");
   EXPECT_EQ(line(2), "aa");
   console.run("delay 250");
-  EXPECT_EQ(delay, 250);
+  EXPECT_EQ(faults.delayMin(), 250);
+  EXPECT_EQ(faults.delayMax(), 250);
   console.run("garbage");
   EXPECT_EQ(garbage, 1);
+}
+
+// Slow, repeating, silent and every-n-th-losing controllers, one command after the other: the
+// faults after each, and what the next four replies become.
+TEST_F(ConsoleTest, LateRepeatedSilentAndEveryNthLostReplies) {
+  struct Case {
+    const char* command;
+    int delayMin, delayMax, repeatMs;
+    bool silent;
+    int dropEvery;
+    const char* replies;
+  };
+  const Case cases[] = {
+      {"delay 20 80", 20, 80, 0, false, 0, "aaaa"},
+      {"delay 30", 30, 30, 0, false, 0, "aaaa"},
+      {"delay 40 40", 40, 40, 0, false, 0, "aaaa"},
+      {"repeat 120", 40, 40, 120, false, 0, "aaaa"},
+      {"silent on", 40, 40, 120, true, 0, "aaaa"},
+      {"delay 0", 0, 0, 120, true, 0, "aaaa"},
+      {"silent OFF", 0, 0, 120, false, 0, "aaaa"},
+      {"repeat 0", 0, 0, 0, false, 0, "aaaa"},
+      {"drop every 2", 0, 0, 0, false, 2, "adad"},
+      {"drop every 3", 0, 0, 0, false, 3, "aada"},  // counting starts again with the command
+      {"drop 1", 0, 0, 0, false, 3, "ddaa"},  // the 5th by "drop 1", the 6th as every third
+      {"drop every 1", 0, 0, 0, false, 0, "aaaa"},
+      {"drop every 2", 0, 0, 0, false, 2, "adad"},
+      {"drop every 0", 0, 0, 0, false, 0, "aaaa"},
+  };
+  for (const Case& c : cases) {
+    const QString answer = console.run(c.command);
+    EXPECT_FALSE(answer.startsWith("usage")) << c.command << " -> " << answer.toStdString();
+    EXPECT_EQ(faults.delayMin(), c.delayMin) << c.command;
+    EXPECT_EQ(faults.delayMax(), c.delayMax) << c.command;
+    EXPECT_EQ(faults.repeatMs(), c.repeatMs) << c.command;
+    EXPECT_EQ(faults.silent(), c.silent) << c.command;
+    EXPECT_EQ(faults.dropEvery(), c.dropEvery) << c.command;
+    EXPECT_EQ(line(4), c.replies) << c.command;
+  }
+  console.run("delay 5 50");
+  console.run("repeat 70");
+  console.run("silent on");
+  console.run("drop every 4");
+  const QString state = console.run("state");
+  for (const char* shown : {"delay 5..50 ms", "repeat after 70 ms", "silent on", "every 4th"})
+    EXPECT_TRUE(state.contains(shown)) << shown << " not in: " << state.toStdString();
+  for (const char* listed : {"drop every N", "delay MS [MAXMS]", "repeat MS", "silent on|off"})
+    EXPECT_TRUE(Console::help().contains(listed)) << listed;
 }
 
 TEST_F(ConsoleTest, InputsRegistersAndCoils) {
@@ -67,12 +114,17 @@ TEST_F(ConsoleTest, InputsRegistersAndCoils) {
 
 TEST_F(ConsoleTest, MalformedCommandsChangeNothing) {
   for (const char* bad : {"in 14 1", "in 3 2", "in 3", "drop -1", "drop 150%", "drop lots", "set 10DE 70000",
-                          "set 2000 1", "coil 0834 maybe", "pos Q 1", "exception", "delay -5", "frobnicate"}) {
+                          "set 2000 1", "coil 0834 maybe", "pos Q 1", "exception", "delay -5", "frobnicate",
+                          "delay 80 20", "delay 10 x", "delay 1 2 3", "delay", "delay 70000", "repeat", "repeat -1",
+                          "repeat 5 6", "silent", "silent maybe", "silent on now", "drop every", "drop every -2",
+                          "drop every x", "drop every 2 3", "corrupt every 2"}) {
     const QString answer = console.run(bad);
     EXPECT_TRUE(answer.startsWith("usage") || answer.startsWith("unknown") || answer == "refused") << bad << " -> " << answer.toStdString();
   }
-  EXPECT_EQ(line(2), "aa");
-  EXPECT_EQ(delay, -1);
+  EXPECT_EQ(line(4), "aaaa");
+  EXPECT_EQ(faults.delayMax(), 0);
+  EXPECT_EQ(faults.repeatMs(), 0);
+  EXPECT_FALSE(faults.silent());
   for (int n = 1; n <= kInputs; ++n) EXPECT_FALSE(model.input(n));
   EXPECT_EQ(model.reg(reg::ProductionCount), 0);
   EXPECT_FALSE(model.coil(0x0834));

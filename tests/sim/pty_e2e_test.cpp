@@ -26,7 +26,7 @@ class LorvaneSim : public ::testing::Test {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LORVANE_PORTS", ports.path());
     sim.setProcessEnvironment(env);
-    sim.start(LORVANE_SIM_PATH, {"--port", "7", "--latency-ms", "2", "--empty"});
+    sim.start(LORVANE_SIM_PATH, QStringList{"--port", "7", "--latency-ms", "2", "--empty"} + extraArgs());
     ASSERT_TRUE(sim.waitForStarted(5000));
     QElapsedTimer t;
     t.start();
@@ -39,6 +39,9 @@ class LorvaneSim : public ::testing::Test {
       sim.waitForFinished(2000);
     }
   }
+
+  // Further command-line options of the simulator under test.
+  virtual QStringList extraArgs() const { return {}; }
 
   bool open(QSerialPort& port) {
     port.setPortName(QFileInfo(link).symLinkTarget());
@@ -53,6 +56,10 @@ class LorvaneSim : public ::testing::Test {
   static QByteArray ask(QSerialPort& port, const QByteArray& frame, int waitMs = 1000) {
     port.readAll();
     port.write(frame);
+    return collect(port, waitMs);
+  }
+  // What comes in until CR LF or the time runs out.
+  static QByteArray collect(QSerialPort& port, int waitMs) {
     QByteArray got;
     QElapsedTimer t;
     t.start();
@@ -127,6 +134,25 @@ TEST_F(LorvaneSim, UnplugTakesTheLineAwayAndPlugBringsItBack) {
   QSerialPort again;
   ASSERT_TRUE(open(again)) << again.errorString().toStdString();
   EXPECT_EQ(ask(again, buildFrame(readBody(lorvane::reg::CurrentProject, 1))), QByteArray(":0103020001F9\r\n"));
+}
+
+// A faulty responder from the start: every reply comes a second time.
+class LorvaneSimRepeating : public LorvaneSim {
+ protected:
+  QStringList extraArgs() const override { return {"--repeat-ms", "80"}; }
+};
+
+TEST_F(LorvaneSimRepeating, SendsEveryReplyTwiceTheRepeatApart) {
+  QSerialPort port;
+  ASSERT_TRUE(open(port)) << port.errorString().toStdString();
+  const QByteArray reply(":0103020001F9\r\n");
+  ASSERT_EQ(ask(port, buildFrame(readBody(lorvane::reg::CurrentProject, 1))), reply);
+  QElapsedTimer t;
+  t.start();
+  EXPECT_EQ(collect(port, 1000), reply);
+  // The copy starts 80 ms after the first reply started, 64 ms after that one ended.
+  EXPECT_GE(t.elapsed(), 50);
+  EXPECT_EQ(collect(port, 300), QByteArray()) << "twice, not three times";
 }
 
 }  // namespace

@@ -44,17 +44,24 @@ qint64 SimPort::writeData(const char* data, qint64 len) {
   for (const QByteArray& frame : assembler_.feed(QByteArray(data, static_cast<qsizetype>(len)))) {
     sent_.append(frame);
     emit requestSeen(frame);
-    if (silent_) continue;
+    if (faults_.silent()) continue;
     const QByteArray reply = faults_.apply(slave_.handle(frame));
     if (reply.isEmpty()) continue;
+    const int repeatMs = faults_.repeatMs();
     if (!clock_) {
       deliverLater(reply);
+      if (repeatMs > 0) deliverLater(reply);
       continue;
     }
+    const double lineMs = static_cast<double>(reply.size()) * kCharMs;
     const double requestEnd = clock_() + static_cast<double>(frame.size()) * kCharMs;
-    const double start = std::max(requestEnd + latencyMs_, replyLineFree_);
-    replyLineFree_ = start + static_cast<double>(reply.size()) * kCharMs;
+    const double start = std::max(requestEnd + faults_.drawDelay(latencyMinMs_, latencyMaxMs_), replyLineFree_);
+    replyLineFree_ = start + lineMs;
     held_.append({replyLineFree_, reply});
+    if (repeatMs > 0) {
+      replyLineFree_ = std::max(start + repeatMs, replyLineFree_) + lineMs;
+      held_.append({replyLineFree_, reply});
+    }
   }
   return len;
 }
@@ -62,8 +69,13 @@ qint64 SimPort::writeData(const char* data, qint64 len) {
 void SimPort::inject(const QByteArray& bytes) { deliverLater(bytes); }
 
 void SimPort::setPacing(int latencyMs, std::function<double()> clock) {
-  latencyMs_ = latencyMs;
+  setLatency(latencyMs);
   clock_ = std::move(clock);
+}
+
+void SimPort::setLatencyRange(int minMs, int maxMs) {
+  latencyMinMs_ = std::max(0, minMs);
+  latencyMaxMs_ = std::max(latencyMinMs_, maxMs);
 }
 
 void SimPort::deliverDue(double now) {

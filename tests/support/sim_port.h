@@ -35,8 +35,10 @@ class SimPort : public QIODevice {
   void setSeed(quint64 seed) { faults_.setSeed(seed); }
   void dropNext(int n) { faults_.dropNext(n); }
   void corruptNext(int n) { faults_.corruptNext(n); }
+  // Every n-th reply lost, counted from the next one (2: every second one; 0: off).
+  void dropEvery(int n) { faults_.setDropEvery(n); }
   // A controller that is switched off: requests are taken, nothing comes back.
-  void setSilent(bool silent) { silent_ = silent; }
+  void setSilent(bool silent) { faults_.setSilent(silent); }
   // Replies arrive in pieces of this many bytes, each piece on its own readyRead (0: whole).
   void setChunkSize(int bytes) { chunk_ = bytes; }
   // Bytes the line delivers by itself (noise, a late reply), asynchronously like a reply.
@@ -47,6 +49,15 @@ class SimPort : public QIODevice {
   // called at or after the time their last character arrives; clock gives the line's time (ms).
   static constexpr double kCharMs = 10.0 * 1000.0 / 9600.0;
   void setPacing(int latencyMs, std::function<double()> clock);
+  // The controller's latency for requests written from now on: fixed, or drawn for each reply
+  // in [minMs, maxMs] (seeded by setSeed). A reply never overtakes an earlier one: it waits for
+  // the line as on a real controller.
+  void setLatency(int ms) { setLatencyRange(ms, ms); }
+  void setLatencyRange(int minMs, int maxMs);
+  // A faulty responder: every reply comes a second time, ms after the first (0: once only).
+  // The copy needs the line too, so a later reply waits for it; a copy due before the first has
+  // left the line follows right after it. Unpaced, the copy follows at once.
+  void setRepeatAfter(int ms) { faults_.setRepeatMs(ms); }
   bool paced() const { return bool(clock_); }
   double nextDue() const { return held_.isEmpty() ? -1 : held_.first().due; }  // -1: none held
   void deliverDue(double now);
@@ -82,7 +93,6 @@ class SimPort : public QIODevice {
   QByteArray in_;
   QList<QByteArray> sent_;
   QList<QByteArray> replies_;
-  bool silent_ = false;
   bool unplugged_ = false;
   int chunk_ = 0;
   quint64 generation_ = 0;  // replies queued before a close() are not delivered after it
@@ -92,7 +102,8 @@ class SimPort : public QIODevice {
   };
   QList<Held> held_;  // paced replies, in the order they arrive
   std::function<double()> clock_;
-  int latencyMs_ = 0;
+  int latencyMinMs_ = 0;
+  int latencyMaxMs_ = 0;
   double replyLineFree_ = 0;
 };
 
