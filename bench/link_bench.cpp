@@ -1,12 +1,19 @@
-// Measures the exchange engine against lorvane-sim over a pty at 9600 baud with a 5 ms
-// controller latency:
+// Measures the exchange engine against lorvane-sim over a pty at 9600 baud, with a controller
+// latency of 5 ms unless --latency says otherwise:
 //  1. polling a cycle of four registers at a 50 ms tick for 30 s: reads completed per tick,
 //     round trip p50/p99, CPU share and peak RSS of this process;
 //  2. a write soak with 10 % of replies dropped and 1 % corrupted: writes acknowledged that the
 //     controller did not apply, and malformed frames sent (both must be 0).
-// bench_link [poll-seconds] [soak-writes]
+// With --cycle (or --cycle-latencies) it runs the system control screen's read cycle instead:
+// 22 reads, one per 10 ms tick, silent limit 5, not repeating, against a controller whose every
+// read register holds a value known beforehand. It counts the values shown, and those shown in
+// a field whose register does not hold them (a late answer taken for the next read's; must be 0).
+//   bench_link [--latency MS] [poll-seconds] [soak-writes]
+//   bench_link --cycle [--latency MS] [--seconds N]
+//   bench_link --cycle-latencies 5,200,700 [--seconds N]
 #include <sys/resource.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "exchange.h"
 #include "frames.h"
@@ -54,12 +62,12 @@ struct Sim {
   QProcess process;
   QString link;
 
-  bool start(const QStringList& extra) {
+  bool start(int latencyMs, const QStringList& extra) {
     if (!dir.isValid()) return false;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LORVANE_PORTS", dir.path());
     process.setProcessEnvironment(env);
-    process.start(LORVANE_SIM_PATH, QStringList{"--port", "1", "--latency-ms", "5", "--empty"} + extra);
+    process.start(LORVANE_SIM_PATH, QStringList{"--port", "1", "--latency-ms", QString::number(latencyMs), "--empty"} + extra);
     if (!process.waitForStarted(5000)) return false;
     link = QDir(dir.path()).filePath("com1");
     QElapsedTimer t;
@@ -67,19 +75,24 @@ struct Sim {
     while (!QFileInfo(link).isSymLink() && t.elapsed() < 5000) waitMs(10);
     return QFileInfo(link).isSymLink();
   }
-  // Asks the simulator's console for a register, out of band.
-  int get(std::uint16_t reg) {
+  // Gives the simulator's console a command, out of band; its one-line answer.
+  QByteArray command(const QByteArray& line) {
     process.readAllStandardOutput();
-    process.write("get " + QByteArray::number(reg, 16) + "\n");
-    QByteArray line;
+    process.write(line + "\n");
+    QByteArray answer;
     QElapsedTimer t;
     t.start();
-    while (!line.contains('=') && t.elapsed() < 2000) {
+    while (!answer.contains('\n') && t.elapsed() < 2000) {
       process.waitForReadyRead(50);
-      line += process.readAllStandardOutput();
+      answer += process.readAllStandardOutput();
     }
+    return answer.split('\n').first().trimmed();
+  }
+  // Asks the simulator's console for a register.
+  int get(std::uint16_t reg) {
+    const QByteArray line = command("get " + QByteArray::number(reg, 16));
     const qsizetype eq = line.indexOf('=');
-    return eq < 0 ? -1 : line.mid(eq + 1).trimmed().split('\n').first().toInt();
+    return eq < 0 ? -1 : line.mid(eq + 1).trimmed().toInt();
   }
   ~Sim() {
     process.terminate();
@@ -113,9 +126,9 @@ long peakRssKb() {
   return ru.ru_maxrss;
 }
 
-int poll(int seconds) {
+int poll(int seconds, int latencyMs) {
   Sim sim;
-  if (!sim.start({})) return 1;
+  if (!sim.start(latencyMs, {})) return 1;
   auto port = open(sim);
   if (!port) return 1;
   Link link(port.get());
@@ -154,7 +167,7 @@ int poll(int seconds) {
   const double cpu = cpuSeconds() - cpu0;
   std::sort(trips.begin(), trips.end());
   const auto pct = [&](double p) { return trips.isEmpty() ? 0.0 : trips[static_cast<qsizetype>(p * (trips.size() - 1))]; };
-  out() << "poll: " << seconds << " s at 50 ms ticks, 4-register cycle\n"
+  out() << "poll: " << seconds << " s at 50 ms ticks, 4-register cycle, controller latency " << latencyMs << " ms\n"
         << "  ticks " << ticks << ", reads completed " << reads << ", fidelity (reads per tick) "
         << QString::number(ticks ? static_cast<double>(reads) / ticks : 0, 'f', 3) << "\n"
         << "  round trip p50 " << QString::number(pct(0.5), 'f', 1) << " ms, p99 " << QString::number(pct(0.99), 'f', 1)
@@ -164,9 +177,9 @@ int poll(int seconds) {
   return 0;
 }
 
-int soak(int writes) {
+int soak(int writes, int latencyMs) {
   Sim sim;
-  if (!sim.start({"--drop-percent", "10", "--corrupt-percent", "1"})) return 1;
+  if (!sim.start(latencyMs, {"--drop-percent", "10", "--corrupt-percent", "1"})) return 1;
   auto port = open(sim);
   if (!port) return 1;
   Link link(port.get());
@@ -205,18 +218,204 @@ int soak(int writes) {
     if (sim.get(0x10DE) != value) ++notApplied;
   }
   timer.stop();
-  out() << "write soak: " << writes << " writes, 10 % replies dropped, 1 % corrupted\n"
+  out() << "write soak: " << writes << " writes, 10 % replies dropped, 1 % corrupted, controller latency "
+        << latencyMs << " ms\n"
         << "  acknowledged " << acknowledged << ", still red (given up) " << abandoned << ", frames sent " << frames
         << "\n  acknowledged but not applied " << notApplied << ", malformed frames sent " << malformed << Qt::endl;
   return notApplied == 0 && malformed == 0 ? 0 : 3;
+}
+
+// ---- The system control screen's read cycle ---------------------------------------------
+
+// A register the cycle reads, the value the controller is made to hold in it, and the console
+// commands that put it there (none: the idle controller holds it by itself).
+struct CycleRegister {
+  std::uint16_t reg;
+  int count;
+  std::int64_t value;
+  QList<QByteArray> setup;
+};
+
+// In the screen's order. The values differ wherever the controller lets them: JA..JE (0x105B..
+// 0x105F) and Y1..Y4 (0x1060..0x1063) are status bits it computes from the axes and outputs at
+// every tick, so they can only be 0 or 1 (the axes stand still; Y1 and Y3 are switched on by
+// the output test). The positions come from the axes themselves, hence `pos`.
+QList<CycleRegister> cycleRegisters() {
+  const auto set = [](const char* reg, int v) { return QList<QByteArray>{QByteArray("set ") + reg + ' ' + QByteArray::number(v)}; };
+  const auto outputOn = [](int n) {
+    return QList<QByteArray>{"set 10d5 " + QByteArray::number(n), "set 10d6 0", "coil 0838 on"};
+  };
+  return {
+      {0x1025, 1, 7, set("1025", 7)},        {0x10DE, 1, 4321, set("10de", 4321)},
+      {0x1058, 1, 37, set("1058", 37)},      {0x105B, 1, 0, {}},
+      {0x105E, 1, 0, {}},                    {0x105C, 1, 0, {}},
+      {0x105D, 1, 0, {}},                    {0x105F, 1, 0, {}},
+      {0x1060, 1, 1, outputOn(1)},           {0x1061, 1, 0, {}},
+      {0x1062, 1, 1, outputOn(3)},           {0x1063, 1, 0, {}},
+      {0x105A, 1, 3, set("105a", 3)},        {0x1059, 1, 1500, set("1059", 1500)},
+      {0x1024, 1, 2500, set("1024", 2500)},  {0x1064, 2, 12345, {"pos X 123.45"}},
+      {0x1066, 2, -67890, {"pos Y -678.9"}}, {0x1068, 2, 9876543, {"pos Z 98765.43"}},
+      {0x10A0, 2, -7, {"pos C -0.07"}},      {0x106A, 2, 200000, {"pos A 2000"}},
+      {0x106E, 1, 11, set("106e", 11)},      {0x106F, 1, 12, set("106f", 12)},
+  };
+}
+
+QString fieldName(const CycleRegister& r) { return QStringLiteral("r%1").arg(r.reg, 4, 16, QLatin1Char('0')).toUpper(); }
+
+// What the simulator holds in a register or register pair, asked on its console.
+std::optional<std::int64_t> held(Sim& sim, const CycleRegister& r) {
+  const int lo = sim.get(r.reg);
+  if (lo < 0) return std::nullopt;
+  if (r.count == 1) return lo;
+  const int hi = sim.get(static_cast<std::uint16_t>(r.reg + 1));
+  if (hi < 0) return std::nullopt;
+  return std::int64_t{static_cast<std::int32_t>((static_cast<std::uint32_t>(hi) << 16) | static_cast<std::uint32_t>(lo))};
+}
+
+struct CycleResult {
+  int latencyMs = 0;
+  double seconds = 0;
+  int shown = 0;
+  int wrong = 0;     // shown in a field whose register does not hold that value
+  int ownValue = 0;  // fields whose value no other field of the same width holds
+  bool ok = false;
+};
+
+CycleResult runCycle(int latencyMs, int seconds) {
+  CycleResult res;
+  res.latencyMs = latencyMs;
+  const QList<CycleRegister> regs = cycleRegisters();
+  Sim sim;
+  if (!sim.start(latencyMs, {})) {
+    out() << "cycle: lorvane-sim did not start" << Qt::endl;
+    return res;
+  }
+  for (const CycleRegister& r : regs) {
+    for (const QByteArray& line : r.setup) {
+      const QByteArray answer = sim.command(line);
+      if (answer != "ok") {
+        out() << "cycle: simulator answered \"" << answer << "\" to \"" << line << "\"" << Qt::endl;
+        return res;
+      }
+    }
+  }
+  // The right value of each field is what the simulator holds, read back before and after.
+  QHash<QString, QString> right;
+  for (const CycleRegister& r : regs) {
+    const std::optional<std::int64_t> v = held(sim, r);
+    if (v != r.value) {
+      out() << "cycle: register " << fieldName(r) << " holds " << (v ? QString::number(*v) : QStringLiteral("?"))
+            << ", not " << r.value << Qt::endl;
+      return res;
+    }
+    right.insert(fieldName(r), QString::number(*v));
+  }
+  for (const CycleRegister& r : regs) {
+    const bool shared = std::any_of(regs.begin(), regs.end(), [&](const CycleRegister& o) {
+      return &o != &r && o.count == r.count && o.value == r.value;
+    });
+    if (!shared) ++res.ownValue;
+  }
+
+  auto port = open(sim);
+  if (!port) return res;
+  Link link(port.get());
+  ScreenDecl d;
+  d.intervalMs = 10;
+  d.silentLimit = 5;
+  d.repeatingReads = false;
+  for (const CycleRegister& r : regs) d.reads << Read{r.reg, r.count, fieldName(r)};
+  Exchange ex(d);
+  ex.setLink(&link);
+  QObject::connect(&ex, &Exchange::fieldShown, [&](const Name& field, const QString& text) {
+    ++res.shown;
+    if (right.value(field) != text) ++res.wrong;
+  });
+  QTimer timer;
+  timer.setTimerType(Qt::PreciseTimer);
+  timer.setInterval(d.intervalMs);
+  QObject::connect(&timer, &QTimer::timeout, &ex, &Exchange::tick);
+  QElapsedTimer clock;
+  clock.start();
+  timer.start();
+  waitMs(seconds * 1000);
+  timer.stop();
+  res.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+
+  for (const CycleRegister& r : regs) {
+    if (held(sim, r) != r.value) {
+      out() << "cycle: register " << fieldName(r) << " changed during the run" << Qt::endl;
+      return res;
+    }
+  }
+  res.ok = true;
+  return res;
+}
+
+int cycle(const QList<int>& latencies, int seconds) {
+  out() << "system control read cycle: " << cycleRegisters().size()
+        << " reads, 10 ms ticks, silent limit 5, reads not repeating\n"
+        << "latency ms  seconds  reads shown  reads/s  in a wrong field" << Qt::endl;
+  bool allOk = true, anyWrong = false;
+  int ownValue = 0;
+  for (int latency : latencies) {
+    const CycleResult r = runCycle(latency, seconds);
+    if (!r.ok) {
+      allOk = false;
+      continue;
+    }
+    ownValue = r.ownValue;
+    anyWrong = anyWrong || r.wrong > 0;
+    out() << QString::number(r.latencyMs).rightJustified(10) << QString::number(r.seconds, 'f', 1).rightJustified(9)
+          << QString::number(r.shown).rightJustified(13)
+          << QString::number(r.seconds > 0 ? r.shown / r.seconds : 0, 'f', 1).rightJustified(9)
+          << QString::number(r.wrong).rightJustified(18) << Qt::endl;
+  }
+  if (allOk)
+    out() << "(" << ownValue << " of " << cycleRegisters().size()
+          << " fields hold a value no other field of their width holds; a value moved between two of "
+             "the others, all 0/1 status bits, is not seen)"
+          << Qt::endl;
+  if (!allOk) return 1;
+  return anyWrong ? 3 : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
-  const int writes = argc > 2 ? std::atoi(argv[2]) : 200;
-  if (int rc = poll(seconds)) return rc;
-  return soak(writes);
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  parser.addOptions({
+      {"latency", "Controller latency, passed to lorvane-sim as --latency-ms (default 5).", "MS", "5"},
+      {"cycle", "Run the system control screen's read cycle instead of the poll and the write soak."},
+      {"cycle-latencies", "Run the read cycle at each of these latencies, one row each (e.g. 5,200,700).", "LIST"},
+      {"seconds", "Length of each read cycle run (default 20).", "N", "20"},
+  });
+  parser.addPositionalArgument("poll-seconds", "Length of the poll (default 30).", "[poll-seconds]");
+  parser.addPositionalArgument("soak-writes", "Writes in the soak (default 200).", "[soak-writes]");
+  parser.process(app);
+
+  bool ok = false;
+  const int latency = parser.value("latency").toInt(&ok);
+  if (!ok || latency < 0) parser.showHelp(2);
+  if (parser.isSet("cycle") || parser.isSet("cycle-latencies")) {
+    const int seconds = parser.value("seconds").toInt(&ok);
+    if (!ok || seconds <= 0) parser.showHelp(2);
+    QList<int> latencies{latency};
+    if (parser.isSet("cycle-latencies")) {
+      latencies.clear();
+      for (const QString& item : parser.value("cycle-latencies").split(',', Qt::SkipEmptyParts)) {
+        latencies << item.trimmed().toInt(&ok);
+        if (!ok || latencies.last() < 0) parser.showHelp(2);
+      }
+      if (latencies.isEmpty()) parser.showHelp(2);
+    }
+    return cycle(latencies, seconds);
+  }
+  const QStringList args = parser.positionalArguments();
+  const int seconds = args.size() > 0 ? args[0].toInt() : 30;
+  const int writes = args.size() > 1 ? args[1].toInt() : 200;
+  if (int rc = poll(seconds, latency)) return rc;
+  return soak(writes, latency);
 }
