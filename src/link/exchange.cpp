@@ -137,7 +137,7 @@ constexpr int kSettleMarginMs = 50;
 // answers twice, and not while a request whose answer looks the same may still be answered late.
 bool Exchange::mayGoOut(const QByteArray& body) {
   const std::int64_t t = now();
-  if (lastAnswerAt_ >= 0 && t < lastAnswerAt_ + timing().repeatGuardMs) return false;
+  if (lastAnswerAt_ >= 0 && t < lastAnswerAt_ + answerQuietMs()) return false;
   for (qsizetype i = 0; i < unsettled_.size();) {
     const Unsettled& u = unsettled_[i];
     // Settled by time: the copies sent last have had as long as the slowest answer seen took,
@@ -208,7 +208,6 @@ void Exchange::onFrame(const QByteArray& frame) {
   const Verdict verdict = checkReply(outstanding_->body, frame);
   silent_ = 0;
   lastAnswerAt_ = now();
-  lastAnswer_ = frame;
   const Outstanding done = *outstanding_;
   outstanding_.reset();
   stalled_ = false;
@@ -257,12 +256,20 @@ void Exchange::lateAnswer(Unsettled& u) {
   if (u.answered >= u.sentAt.size()) forgetUnsettled(u.body);
 }
 
-// A frame that answers nothing the engine sent, or came too early to be the answer. When it is a
-// second copy of the last answer, the controller sends some answers twice: from now on the line
-// stays quiet after each answer for as long as that copy took, so that such copies arrive while
-// nothing waits for them.
+// How long the line stays quiet after an answer before the next request. On a real line about two
+// frames' time: a second copy of an answer sent that soon arrives while nothing waits for it, or
+// before the next answer could, and is dropped. A line that has shown such copies waits as long
+// as they took.
+int Exchange::answerQuietMs() {
+  const bool paced = link_ && link_->charMs() > 0;
+  return std::max(timing().repeatGuardMs, paced ? kAnswerQuietMs : 0);
+}
+
+// A well-formed frame that answers nothing the engine sent, or came too early to be the answer:
+// the controller sends some answers twice. From now on the line stays quiet after each answer for
+// as long as that copy took, so that such copies arrive while nothing waits for them.
 void Exchange::strayFrame(const QByteArray& frame) {
-  if (lastAnswerAt_ < 0 || frame != lastAnswer_) return;
+  if (lastAnswerAt_ < 0 || !isWellFormed(frame)) return;
   const std::int64_t gap = now() - lastAnswerAt_;
   if (gap > LineTiming::kMaxReplyMs) return;
   LineTiming& t = timing();

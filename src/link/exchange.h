@@ -236,6 +236,8 @@ class Exchange : public QObject {
   const Momentary* momentary(const Name& button) const;
   std::deque<Job>::iterator findJob(int id);
   LineTiming& timing();
+  int answerQuietMs();
+  static constexpr int kAnswerQuietMs = 30;
 
   ScreenDecl decl_;
   QPointer<Link> link_;
@@ -249,7 +251,6 @@ class Exchange : public QObject {
   std::optional<Outstanding> outstanding_;
   QList<Unsettled> unsettled_;
   std::int64_t lastAnswerAt_ = -1;  // when the last answer was taken
-  QByteArray lastAnswer_;
   LineTiming ownTiming_;            // used while no line is attached
   int cycle_ = 0;
   int silent_ = 0;

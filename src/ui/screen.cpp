@@ -72,6 +72,7 @@ bool Screen::closePort() {
   waited.start();
   while (link_ && link_->isOpen() && exchange_.hasSafetyWork() && waited.elapsed() < kLeaveWaitMs) waitMs(5);
   const bool stopped = !exchange_.anyCoilOn();
+  if (link_ && !link_->isOpen()) onPortLost();  // the line failed during the wait: say so
   dropLink();
   closing_ = false;
   return stopped;

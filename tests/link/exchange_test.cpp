@@ -99,6 +99,8 @@ TEST_F(Engine, WriteRepeatsUntilItsOwnEchoThenReadingResumes) {
   echo();
   EXPECT_FALSE(ex->isPending("lccmd"));
   EXPECT_FALSE(ex->isLocked("LCtxt"));
+  EXPECT_EQ(step(), QByteArray()) << "after a stray answer the line stays quiet a while after each answer";
+  now += LineTiming::kMaxReplyMs;
   readOnce(40000);
   EXPECT_EQ(ex->fieldText("LCtxt"), "40000");
 }
@@ -347,6 +349,40 @@ TEST_F(Jog, MessageBoxLetsOnlyOffsThrough) {
   type("Dltxt", "abc");
   ex->click("LCcmd");
   EXPECT_EQ(sentDuringBox, QList<QByteArray>{"010508340000"});
+}
+
+TEST_F(Jog, UnansweredOffIsToldOnceAfterASecondAndKeepsGoingOut) {
+  int told = 0;
+  QObject::connect(ex.get(), &Exchange::stopNotDelivered, [&] { ++told; });
+  ex->press("ZXcmd");
+  ASSERT_EQ(step(), "01050834FF00");
+  echo();
+  ex->release("ZXcmd");
+  int offs = 0;
+  for (int t = 0; t < 60; ++t) offs += step() == "010508340000";  // three seconds unanswered
+  EXPECT_EQ(told, 1);
+  EXPECT_GT(offs, 10);
+  echo();
+  EXPECT_FALSE(ex->anyCoilOn());
+}
+
+TEST_F(Jog, LeavingTakesNoMoreClicksOrPressesAndSendsOnlyTheOff) {
+  ex->typeField("Dltxt", "9");
+  ex->click("LCcmd");  // waiting, not yet sent
+  ex->press("ZXcmd");
+  ex->beginLeave();    // the held button is released on the way out
+  ex->press("FXcmd");
+  ex->click("LCcmd");
+  QList<QByteArray> sent;
+  for (int t = 0; t < 10; ++t) {
+    const QByteArray s = step();
+    if (!s.isEmpty()) {
+      sent << s;
+      echo();
+    }
+  }
+  EXPECT_EQ(sent, QList<QByteArray>{"010508340000"});
+  EXPECT_FALSE(ex->anyCoilOn());
 }
 
 TEST(EngineStop, StopGoesFirstCancelsAWaitingStartAndIsNeverLost) {

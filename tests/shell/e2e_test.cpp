@@ -41,6 +41,23 @@ TEST(EndToEnd, MainScreenTalksToTheSimulatorOverAPty) {
   count = env.map().current()->control<QLineEdit>("LCtxt");
   EXPECT_TRUE(ScreenEnv::until([&] { return count->text() == "99"; }, 5000)) << count->text().toStdString();
 
+  // The link goes away while no screen holds the port: the next screen cannot open the port
+  // "确定" chose, and no other device (/dev/ttyS0) is tried in its place.
+  env.click("Tstcmd");
+  sim.write("unplug\n");
+  ASSERT_TRUE(ScreenEnv::until([&] { return !QFileInfo(link).isSymLink(); }, 5000));
+  env.click("inputcmd");
+  EXPECT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }, 5000));
+  EXPECT_EQ(env.boxes.value(0), "串口1打开失败，请检查串口后在主界面重新打开");
+  EXPECT_EQ(env.map().current()->objectName(), "Mainfrm1");
+  env.boxes.clear();
+  sim.write("plug\n");
+  ASSERT_TRUE(ScreenEnv::until([&] { return QFileInfo(link).isSymLink(); }, 5000));
+  sim.write("set 10DE 77\n");
+  count = env.map().current()->control<QLineEdit>("LCtxt");
+  env.click("Okcmd");
+  EXPECT_TRUE(ScreenEnv::until([&] { return count->text() == "77"; }, 5000)) << count->text().toStdString();
+
   // The adapter is pulled: a message, and the main screen with the port closed.
   sim.write("unplug\n");
   EXPECT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }, 5000));

@@ -1,11 +1,13 @@
 #include "screen_env.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <cmath>
+#include <utility>
 
 #include "session.h"
 
@@ -28,6 +30,8 @@ ScreenEnv::ScreenEnv() {
       if (port_ == p) port_ = nullptr;
     });
     if (onOpen) onOpen(*port);
+    // A paced line tells the link how long a character takes, as a serial port's baud rate does.
+    if (port->paced()) port->setProperty("charMs", SimPort::kCharMs);
     return port;
   };
   shell::addStandardScreens(map_);
@@ -149,15 +153,31 @@ bool ScreenEnv::tickUntil(const std::function<bool()>& done, int most) {
 }
 
 void ScreenEnv::answerBox() {
-  QMessageBox* box = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
-  if (!box) return;
-  boxes << box->text();
-  boxTitles << box->windowTitle();
+  QMessageBox* fresh = nullptr;
+  QMessageBox* waiting = nullptr;  // seen, and left open for the operator's action meanwhile
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* b = qobject_cast<QMessageBox*>(w);
+    if (!b || !b->isVisible()) continue;
+    if (!b->property("seen").isValid()) fresh = b;
+    else waiting = b;
+  }
+  if (fresh) {
+    fresh->setProperty("seen", QDateTime::currentMSecsSinceEpoch());
+    boxes << fresh->text();
+    boxTitles << fresh->windowTitle();
+    if (whileBoxOpen) {
+      // The box stays open while the operator (or the line) does something; it is answered
+      // later, if it is still there.
+      QTimer::singleShot(0, this, [hook = std::exchange(whileBoxOpen, nullptr), text = fresh->text()] { hook(text); });
+      return;
+    }
+    waiting = fresh;
+  } else if (!waiting || QDateTime::currentMSecsSinceEpoch() - waiting->property("seen").toLongLong() < 500) {
+    return;
+  }
   const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
-  if (QAbstractButton* b = box->button(answer)) b->click();
-  else box->reject();
+  if (QAbstractButton* b = waiting->button(answer)) b->click();
+  else waiting->reject();
 }
 
 }  // namespace lorvane::test

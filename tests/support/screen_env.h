@@ -55,6 +55,8 @@ class ScreenEnv : public QObject {
   QStringList boxes;
   QStringList boxTitles;
   QList<QMessageBox::StandardButton> answers;
+  // Runs while a box is open, before it is answered (the operator does something meanwhile).
+  std::function<void(const QString& text)> whileBoxOpen;
 
   // Request bodies sent on the current port since the last call (":" and LRC cut off).
   QList<QByteArray> takeSent();
