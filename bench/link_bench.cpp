@@ -29,11 +29,11 @@
 #include <memory>
 #include <optional>
 
-#include "exchange.h"
-#include "frames.h"
-#include "link.h"
-#include "reply.h"
-#include "wait.h"
+#include "link/exchange.h"
+#include "link/frames.h"
+#include "link/link.h"
+#include "link/reply.h"
+#include "link/wait.h"
 
 using namespace lorvane;
 

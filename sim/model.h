@@ -27,7 +27,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "registers.h"
+#include "link/registers.h"
 
 namespace lorvane::sim {
 

@@ -15,7 +15,7 @@
 #include "faults.h"
 #include "model.h"
 #include "pty.h"
-#include "reply.h"
+#include "link/reply.h"
 #include "slave.h"
 
 namespace lorvane::sim {

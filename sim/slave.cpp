@@ -1,7 +1,7 @@
 #include "slave.h"
 
-#include "frames.h"
-#include "reply.h"
+#include "link/frames.h"
+#include "link/reply.h"
 
 namespace lorvane::sim {
 
@@ -21,14 +21,8 @@ QByteArray Slave::handle(const QByteArray& frame) {
     ++ignored_;
     return QByteArray();
   };
-  if (frame.size() < 9 || !frame.startsWith(':') || !frame.endsWith("\r\n")) return silence();
-  const QByteArray bytes = hexBytes(frame.mid(1, frame.size() - 3));
-  if (bytes.size() < 3) return silence();
-  unsigned sum = 0;
-  for (char b : bytes) sum += static_cast<unsigned char>(b);
-  if ((sum & 0xFF) != 0) return silence();  // the LRC makes the byte sum 0
-  const QByteArray msg = bytes.left(bytes.size() - 1);
-  if (byteAt(msg, 0) != kSlaveAddress) return silence();
+  const QByteArray msg = frameMessage(frame);  // whole, hex, right LRC, for slave 01
+  if (msg.isEmpty()) return silence();
   ++requests_;
 
   const int fn = byteAt(msg, 1);

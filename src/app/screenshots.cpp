@@ -2,24 +2,18 @@
 //   lorvane-screenshots OUTDIR
 #include <QApplication>
 #include <QDir>
-#include <QFont>
-#include <QFontDatabase>
 #include <QMetaObject>
 #include <QTextStream>
 
-#include "screen_map.h"
+#include "shell/screen_map.h"
+#include "ui/fonts.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screens");
   QDir().mkpath(out);
-  for (const char* family : {"WenQuanYi Micro Hei", "Noto Sans CJK SC"}) {
-    if (QFontDatabase::families().contains(QString::fromLatin1(family))) {
-      QApplication::setFont(QFont(QString::fromLatin1(family), 11));
-      break;
-    }
-  }
+  lorvane::ui::useChineseFont();
   lorvane::shell::ScreenMap map;
   lorvane::shell::addStandardScreens(map);
   QTextStream err(stderr);

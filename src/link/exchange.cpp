@@ -1,4 +1,4 @@
-#include "exchange.h"
+#include "link/exchange.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-#include "frames.h"
-#include "link.h"
-#include "reply.h"
+#include "link/frames.h"
+#include "link/link.h"
+#include "link/reply.h"
 
 namespace lorvane {
 

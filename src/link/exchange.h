@@ -15,7 +15,7 @@
 #include <optional>
 #include <variant>
 
-#include "link.h"
+#include "link/link.h"
 
 namespace lorvane {
 

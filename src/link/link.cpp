@@ -1,10 +1,10 @@
-#include "link.h"
+#include "link/link.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPort>
 
-#include "frames.h"
+#include "link/frames.h"
 
 namespace lorvane {
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <memory>
 
-#include "reply.h"
+#include "link/reply.h"
 
 class QSerialPort;
 

@@ -1,6 +1,6 @@
-#include "reply.h"
+#include "link/reply.h"
 
-#include "frames.h"
+#include "link/frames.h"
 
 namespace lorvane {
 
@@ -36,10 +36,7 @@ QByteArray hexBytes(const QByteArray& hex) {
   return QByteArray::fromHex(hex);
 }
 
-namespace {
-// The bytes of a frame without its LRC, or nothing when the frame is not whole, not hex, too
-// short, has a wrong LRC or comes from another slave.
-QByteArray messageOf(const QByteArray& frame) {
+QByteArray frameMessage(const QByteArray& frame) {
   if (!frame.startsWith(':') || !frame.endsWith("\r\n")) return {};
   const QByteArray bytes = hexBytes(frame.mid(1, frame.size() - 3));
   if (bytes.size() < 4) return {};
@@ -50,6 +47,7 @@ QByteArray messageOf(const QByteArray& frame) {
   return bytes.left(bytes.size() - 1);
 }
 
+namespace {
 int replyCharsFor(const QByteArray& req) {
   if (req.size() >= 6 && static_cast<unsigned char>(req[1]) == kFnReadHolding)
     return 11 + 4 * (static_cast<unsigned char>(req[4]) * 256 + static_cast<unsigned char>(req[5]));
@@ -57,7 +55,7 @@ int replyCharsFor(const QByteArray& req) {
 }
 }  // namespace
 
-bool isWellFormed(const QByteArray& frame) { return !messageOf(frame).isEmpty(); }
+bool isWellFormed(const QByteArray& frame) { return !frameMessage(frame).isEmpty(); }
 
 int minRoundTripMs(const QByteArray& requestBody, double charMs) {
   const QByteArray req = hexBytes(requestBody);
@@ -66,7 +64,7 @@ int minRoundTripMs(const QByteArray& requestBody, double charMs) {
 }
 
 Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame) {
-  const QByteArray msg = messageOf(frame);
+  const QByteArray msg = frameMessage(frame);
   const QByteArray req = hexBytes(requestBody);
   if (msg.isEmpty() || req.size() < 2) return Verdict::Dropped;
   const auto at = [](const QByteArray& a, int i) { return static_cast<unsigned char>(a[i]); };

@@ -25,6 +25,10 @@ enum class Verdict { Accepted, Refused, Dropped };
 // correct LRC is the controller refusing the request.
 Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame);
 
+// The bytes of a whole frame (":" ... CR LF) without its LRC: address, function and data. Empty
+// when the frame is not hex, too short, has a wrong LRC or is not for or from slave 01. The one
+// check of a frame's integrity, for the program and the simulator alike.
+QByteArray frameMessage(const QByteArray& frame);
 // A frame with a right LRC from slave 01, whatever it answers.
 bool isWellFormed(const QByteArray& frame);
 

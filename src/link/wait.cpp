@@ -1,4 +1,4 @@
-#include "wait.h"
+#include "link/wait.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "main_screen.h"
+#include "shell/main_screen.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -7,10 +7,10 @@
 #include <cmath>
 #include <limits>
 
-#include "frames.h"
-#include "link.h"
-#include "registers.h"
-#include "session.h"
+#include "link/frames.h"
+#include "link/link.h"
+#include "link/registers.h"
+#include "ui/session.h"
 
 namespace lorvane::shell {
 

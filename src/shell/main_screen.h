@@ -1,6 +1,6 @@
 #pragma once
 // The main screen: port selection, the production count, and the way to every working area.
-#include "screen.h"
+#include "ui/screen.h"
 
 namespace lorvane::shell {
 

@@ -1,4 +1,4 @@
-#include "menus.h"
+#include "shell/menus.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -7,7 +7,7 @@
 #include <QSvgWidget>
 #include <QVBoxLayout>
 
-#include "session.h"
+#include "ui/session.h"
 
 // The pictures live in this static library's resources: they are registered before first use.
 static void initAssets() { Q_INIT_RESOURCE(assets); }

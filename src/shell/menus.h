@@ -1,6 +1,6 @@
 #pragma once
 // The two menus and the wiring diagram: windows without a port of their own.
-#include "form.h"
+#include "ui/form.h"
 
 namespace lorvane::shell {
 

@@ -1,13 +1,13 @@
 #include <QMetaObject>
 
-#include "axes/axis_debug.h"
-#include "axes/axis_parameters.h"
-#include "axes/io_tests.h"
-#include "axes/manual_jog.h"
-#include "main_screen.h"
-#include "menus.h"
-#include "run/system_control.h"
-#include "screen_map.h"
+#include "screens/axes/axis_debug.h"
+#include "screens/axes/axis_parameters.h"
+#include "screens/axes/io_tests.h"
+#include "screens/axes/manual_jog.h"
+#include "shell/main_screen.h"
+#include "shell/menus.h"
+#include "screens/run/system_control.h"
+#include "shell/screen_map.h"
 
 namespace lorvane::shell {
 

@@ -1,13 +1,13 @@
-#include "screen_map.h"
+#include "shell/screen_map.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
 #include <utility>
 
-#include "main_screen.h"
-#include "screen.h"
-#include "session.h"
+#include "shell/main_screen.h"
+#include "ui/screen.h"
+#include "ui/session.h"
 
 namespace lorvane::shell {
 

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <functional>
 
-#include "form.h"
+#include "ui/form.h"
 
 namespace lorvane::shell {
 

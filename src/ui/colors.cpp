@@ -1,4 +1,4 @@
-#include "colors.h"
+#include "ui/colors.h"
 
 namespace lorvane::ui {
 

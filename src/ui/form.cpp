@@ -1,4 +1,4 @@
-#include "form.h"
+#include "ui/form.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

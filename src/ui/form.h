@@ -8,8 +8,8 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "colors.h"
-#include "widgets.h"
+#include "ui/colors.h"
+#include "ui/widgets.h"
 
 namespace lorvane::ui {
 

@@ -1,12 +1,12 @@
-#include "screen.h"
+#include "ui/screen.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 
-#include "link.h"
-#include "session.h"
-#include "wait.h"
+#include "link/link.h"
+#include "ui/session.h"
+#include "link/wait.h"
 
 namespace lorvane::ui {
 

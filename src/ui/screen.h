@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "exchange.h"
-#include "form.h"
+#include "link/exchange.h"
+#include "ui/form.h"
 
 namespace lorvane {
 class Link;

@@ -1,8 +1,8 @@
-#include "session.h"
+#include "ui/session.h"
 
 #include <QSerialPort>
 
-#include "link.h"
+#include "link/link.h"
 
 namespace lorvane::ui {
 

@@ -1,8 +1,8 @@
-#include "widgets.h"
+#include "ui/widgets.h"
 
 #include <QMouseEvent>
 
-#include "colors.h"
+#include "ui/colors.h"
 
 namespace lorvane::ui {
 

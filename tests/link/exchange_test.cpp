@@ -5,9 +5,9 @@
 
 #include <QCoreApplication>
 
-#include "exchange.h"
-#include "frames.h"
-#include "link.h"
+#include "link/exchange.h"
+#include "link/frames.h"
+#include "link/link.h"
 #include "scripted_port.h"
 
 using namespace lorvane;

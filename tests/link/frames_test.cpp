@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frames.h"
+#include "link/frames.h"
 
 using namespace lorvane;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "frames.h"
-#include "reply.h"
+#include "link/frames.h"
+#include "link/reply.h"
 
 using namespace lorvane;
 

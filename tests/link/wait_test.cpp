@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <ctime>
 
-#include "wait.h"
+#include "link/wait.h"
 
 TEST(Wait, KeepsEventsFlowingWithoutSpinning) {
   int argc = 1;

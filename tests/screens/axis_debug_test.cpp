@@ -8,10 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "frames.h"
-#include "registers.h"
+#include "link/frames.h"
+#include "link/registers.h"
 #include "screen_env.h"
-#include "widgets.h"
+#include "ui/widgets.h"
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;

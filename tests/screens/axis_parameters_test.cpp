@@ -8,10 +8,10 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 
-#include "axes/axis_parameters.h"
-#include "exchange.h"
-#include "frames.h"
-#include "registers.h"
+#include "screens/axes/axis_parameters.h"
+#include "link/exchange.h"
+#include "link/frames.h"
+#include "link/registers.h"
 #include "screen_env.h"
 
 using namespace lorvane;

@@ -7,10 +7,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include "frames.h"
-#include "registers.h"
+#include "link/frames.h"
+#include "link/registers.h"
 #include "screen_env.h"
-#include "widgets.h"
+#include "ui/widgets.h"
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;

@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "screen_env.h"
-#include "session.h"
+#include "ui/session.h"
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;

@@ -3,10 +3,10 @@
 // button within one tick and on a line that loses replies.
 #include <gtest/gtest.h>
 
-#include "frames.h"
-#include "registers.h"
+#include "link/frames.h"
+#include "link/registers.h"
 #include "screen_env.h"
-#include "widgets.h"
+#include "ui/widgets.h"
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;

@@ -7,7 +7,7 @@
 #include <QHash>
 #include <QLineEdit>
 
-#include "registers.h"
+#include "link/registers.h"
 #include "screen_env.h"
 
 using namespace lorvane;

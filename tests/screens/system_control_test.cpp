@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "exchange.h"
-#include "registers.h"
-#include "run/system_control.h"
+#include "link/exchange.h"
+#include "link/registers.h"
+#include "screens/run/system_control.h"
 #include "screen_env.h"
 
 using namespace lorvane;

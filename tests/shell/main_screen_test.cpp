@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "main_screen.h"
+#include "shell/main_screen.h"
 #include "screen_env.h"
 
 using namespace lorvane;

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "screen_env.h"
-#include "session.h"
+#include "ui/session.h"
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;

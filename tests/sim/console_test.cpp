@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console.h"
-#include "frames.h"
+#include "link/frames.h"
 
 namespace lorvane::sim {
 namespace {

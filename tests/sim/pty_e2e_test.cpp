@@ -10,8 +10,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "frames.h"
-#include "registers.h"
+#include "link/frames.h"
+#include "link/registers.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <functional>
 #include <set>
 
-#include "frames.h"
-#include "link.h"
-#include "reply.h"
+#include "link/frames.h"
+#include "link/link.h"
+#include "link/reply.h"
 #include "sim_port.h"
 
 namespace lorvane::test {

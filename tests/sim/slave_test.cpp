@@ -2,7 +2,7 @@
 // frame it does not answer changes nothing.
 #include <gtest/gtest.h>
 
-#include "frames.h"
+#include "link/frames.h"
 #include "model.h"
 #include "slave.h"
 

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <utility>
 
-#include "session.h"
+#include "ui/session.h"
 
 namespace lorvane::test {
 

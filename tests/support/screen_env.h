@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "model.h"
-#include "screen.h"
-#include "screen_map.h"
+#include "ui/screen.h"
+#include "shell/screen_map.h"
 #include "sim_port.h"
 
 namespace lorvane::test {

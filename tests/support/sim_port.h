@@ -12,7 +12,7 @@
 
 #include "faults.h"
 #include "model.h"
-#include "reply.h"
+#include "link/reply.h"
 #include "slave.h"
 
 namespace lorvane::test {

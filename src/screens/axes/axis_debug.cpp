@@ -1,4 +1,4 @@
-#include "axis_debug.h"
+#include "screens/axes/axis_debug.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "registers.h"
+#include "link/registers.h"
 
 namespace lorvane::screens {
 

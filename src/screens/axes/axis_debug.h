@@ -3,7 +3,7 @@
 // the current coordinate, the jog distance, direction and homing input with their apply buttons,
 // and the jog, home, forward-while-held and reverse-while-held buttons. One table of controls and
 // one table of exchanges per axis drive all three pages.
-#include "screen.h"
+#include "ui/screen.h"
 
 namespace lorvane::screens {
 

@@ -1,4 +1,4 @@
-#include "axis_parameters.h"
+#include "screens/axes/axis_parameters.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

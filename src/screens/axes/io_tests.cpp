@@ -1,4 +1,4 @@
-#include "io_tests.h"
+#include "screens/axes/io_tests.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "registers.h"
+#include "link/registers.h"
 
 namespace lorvane::screens {
 

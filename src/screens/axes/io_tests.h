@@ -3,7 +3,7 @@
 // test button is held; the output test (Mainfrm10) switches one chosen output Y1 to Y12.
 #include <cstdint>
 
-#include "screen.h"
+#include "ui/screen.h"
 
 namespace lorvane::screens {
 

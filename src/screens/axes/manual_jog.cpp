@@ -1,10 +1,10 @@
-#include "manual_jog.h"
+#include "screens/axes/manual_jog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "registers.h"
+#include "link/registers.h"
 
 namespace lorvane::screens {
 

@@ -1,10 +1,10 @@
-#include "system_control.h"
+#include "screens/run/system_control.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "registers.h"
+#include "link/registers.h"
 
 namespace lorvane::screens {
 

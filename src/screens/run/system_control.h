@@ -1,7 +1,7 @@
 #pragma once
 // The system control screen Mainfrm2: starts and stops the current project, shows
 // what the controller is doing, and sets the production count and the start/stop switch inputs.
-#include "screen.h"
+#include "ui/screen.h"
 
 namespace lorvane::screens {
 
