@@ -9,6 +9,7 @@
 #include "link/frames.h"
 #include "link/link.h"
 #include "link/reply.h"
+#include "link/traffic.h"
 
 namespace lorvane {
 
@@ -59,6 +60,17 @@ void Exchange::setLink(Link* link) {
 
 LineTiming& Exchange::timing() { return link_ ? link_->timing() : ownTiming_; }
 
+void Exchange::note(Outcome outcome, const QByteArray& frame, const QByteArray& request, bool sent) {
+  TrafficEvent e;
+  e.time = QDateTime::currentDateTime();
+  e.sent = sent;
+  e.frame = frame;
+  e.request = request;
+  e.outcome = outcome;
+  if (!request.isEmpty()) e.replyTimeoutMs = replyTimeoutOnLine(request);
+  Traffic::instance().record(std::move(e));
+}
+
 // ---- the tick ------------------------------------------------------------------------------
 
 void Exchange::tick() {
@@ -89,6 +101,7 @@ void Exchange::tick() {
 void Exchange::timeOut() {
   const Outstanding o = *outstanding_;
   outstanding_.reset();
+  note(Outcome::TimedOut, {}, o.body);
   bool stall = !decl_.repeatingReads;
   if (o.job) {
     const auto job = findJob(o.job);
@@ -161,9 +174,12 @@ void Exchange::send(const QByteArray& body, int job, int read) {
   // does not, so a write that is never answered is still given up at the limit.
   if (!link_ || link_->lastBody() != body) silent_ = 0;
   outstanding_ = Outstanding{body, t, t + replyTimeoutOnLine(body), job, read};
-  if (Unsettled* u = unsettledFor(body)) u->sentAt << t;
+  Unsettled* copy = unsettledFor(body);
+  if (copy) copy->sentAt << t;
   stalled_ = false;
-  if (link_) link_->send(body);
+  if (!link_) return;
+  link_->send(body);
+  note(copy ? Outcome::Resent : Outcome::Sent, buildFrame(body), body, true);
 }
 
 // After the silent-tick limit: the command being sent is given up (its button stays red) unless
@@ -188,10 +204,19 @@ Exchange::Unsettled* Exchange::unsettledFor(const QByteArray& body) {
 // ---- replies -------------------------------------------------------------------------------
 
 void Exchange::onFrame(const QByteArray& frame) {
+  if (!isWellFormed(frame)) {
+    note(Outcome::Malformed, frame);
+    return;
+  }
   if (expired()) timeOut();  // in by the deadline or not at all
   if (!outstanding_ || checkReply(outstanding_->body, frame) == Verdict::Dropped) {
     // Nothing waits for it: a late answer to a request given up on, or a second copy of an answer.
-    if (!answersUnsettled(frame)) strayFrame(frame);
+    if (answersUnsettled(frame)) {
+      note(Outcome::Late, frame);
+    } else {
+      note(outstanding_ ? Outcome::Unmatched : Outcome::Stray, frame, outstanding_ ? outstanding_->body : QByteArray());
+      strayFrame(frame);
+    }
     return;
   }
   Unsettled* copy = unsettledFor(outstanding_->body);
@@ -202,10 +227,12 @@ void Exchange::onFrame(const QByteArray& frame) {
     if (copy->answered >= copy->sentAt.size()) forgetUnsettled(copy->body);
   } else if (link_ && now() - outstanding_->sentAt < minRoundTripMs(outstanding_->body, link_->charMs())) {
     // Complete before the request and its answer could have crossed the line: not its answer.
+    note(Outcome::Stray, frame, outstanding_->body);
     strayFrame(frame);
     return;
   }
   const Verdict verdict = checkReply(outstanding_->body, frame);
+  note(verdict == Verdict::Refused ? Outcome::Refused : Outcome::Answered, frame, outstanding_->body);
   silent_ = 0;
   lastAnswerAt_ = now();
   const Outstanding done = *outstanding_;

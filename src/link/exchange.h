@@ -16,6 +16,7 @@
 #include <variant>
 
 #include "link/link.h"
+#include "link/traffic.h"
 
 namespace lorvane {
 
@@ -236,6 +237,8 @@ class Exchange : public QObject {
   const Momentary* momentary(const Name& button) const;
   std::deque<Job>::iterator findJob(int id);
   LineTiming& timing();
+  // Tells the traffic record what became of a frame (or of a request, for a time-out).
+  void note(Outcome outcome, const QByteArray& frame, const QByteArray& request = {}, bool sent = false);
   int answerQuietMs();
   static constexpr int kAnswerQuietMs = 30;
 

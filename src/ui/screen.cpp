@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "link/link.h"
+#include "link/traffic.h"
 #include "ui/session.h"
 #include "link/wait.h"
 
@@ -49,6 +50,7 @@ bool Screen::openPort(int portNumber) {
   if (!port_) return false;
   link_ = new Link(port_.get(), this);
   link_->setTiming(lineTiming(portNumber));
+  Traffic::instance().setPort(session().portDevice.isEmpty() ? QStringLiteral("%1").arg(portNumber) : session().portDevice);
   connect(link_, &Link::portLost, this, &Screen::onPortLost, Qt::QueuedConnection);
   exchange_.setLink(link_);
   exchange_.endLeave();
