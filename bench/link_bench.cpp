@@ -134,7 +134,8 @@ int poll(int seconds, int latencyMs) {
   Link link(port.get());
   ScreenDecl d;
   d.intervalMs = 50;
-  d.reads = {Read{0x1025, 1, "a"}, Read{0x10DE, 1, "b"}, Read{0x1058, 1, "c"}, Read{0x1064, 2, "d", 100}};
+  d.reads = {Read{.reg = 0x1025, .field = "a"}, Read{.reg = 0x10DE, .field = "b"}, Read{.reg = 0x1058, .field = "c"},
+             Read{.reg = 0x1064, .count = 2, .field = "d", .scale = 100}};
   Exchange ex(d);
   ex.setLink(&link);
   QElapsedTimer clock;
@@ -185,8 +186,8 @@ int soak(int writes, int latencyMs) {
   Link link(port.get());
   ScreenDecl d;
   d.intervalMs = 50;
-  d.reads = {Read{0x1025, 1, "p"}};
-  d.sequences = {Sequence{"w", {RegisterWrite{0x10DE, "v"}}}};
+  d.reads = {Read{.reg = 0x1025, .field = "p"}};
+  d.sequences = {Sequence{.button = "w", .steps = {Write{.reg = 0x10DE, .field = "v"}}}};
   Exchange ex(d);
   ex.setLink(&link);
   int malformed = 0, frames = 0;
@@ -324,7 +325,7 @@ CycleResult runCycle(int latencyMs, int seconds) {
   d.intervalMs = 10;
   d.silentLimit = 5;
   d.repeatingReads = false;
-  for (const CycleRegister& r : regs) d.reads << Read{r.reg, r.count, fieldName(r)};
+  for (const CycleRegister& r : regs) d.reads << Read{.reg = r.reg, .count = r.count, .field = fieldName(r)};
   Exchange ex(d);
   ex.setLink(&link);
   QObject::connect(&ex, &Exchange::fieldShown, [&](const Name& field, const QString& text) {

@@ -43,15 +43,9 @@ std::int32_t clampToLong(double v) {
 
 ControllerModel::ControllerModel(QObject* parent) : QObject(parent) { setDefaults(); }
 
-bool ControllerModel::isStepRegister(std::uint16_t a) {
-  return a == reg::TeachOrArcSize || (in(a, 0x1028, 0x104C) && a != reg::ProjectLoops) || a == reg::ZReplacedByA ||
-         in(a, 0x1070, 0x107F) || in(a, 0x1095, 0x109E) || in(a, 0x10AB, 0x10B1) || a == reg::ArcSpeed ||
-         a == reg::LineSpeed || a == 0x10BF || in(a, 0x10E3, 0x10E5) || in(a, 0x10F0, 0x10FF);
-}
+bool ControllerModel::isStepRegister(std::uint16_t a) { return reg::stepBanked(a); }
 
-bool ControllerModel::isProjectRegister(std::uint16_t a) {
-  return a == reg::StepCount || a == reg::ProjectLoops || a == reg::SpeedOverride || a == reg::NextProject;
-}
+bool ControllerModel::isProjectRegister(std::uint16_t a) { return reg::projectBanked(a); }
 
 void ControllerModel::setDefaults() {
   regs_.fill(0);

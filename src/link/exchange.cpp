@@ -2,14 +2,12 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
-#include <memory>
 #include <cmath>
-#include <limits>
+#include <memory>
 
 #include "link/frames.h"
-#include "link/link.h"
+#include "link/registers.h"
 #include "link/reply.h"
-#include "link/traffic.h"
 
 namespace lorvane {
 
@@ -17,31 +15,19 @@ namespace {
 // What the controller may take to start answering, beyond the characters on the line.
 constexpr int kControllerAllowanceMs = 100;
 constexpr double kMsPerChar = 10.0 * 1000.0 / 9600.0;  // 8N1: ten bits a character
-
-int replyChars(const QByteArray& body) {
-  const QByteArray b = hexBytes(body);
-  if (b.size() >= 6 && static_cast<unsigned char>(b[1]) == kFnReadHolding)
-    return 11 + 4 * (static_cast<unsigned char>(b[4]) * 256 + static_cast<unsigned char>(b[5]));
-  return 17;  // echo of a write
-}
+constexpr int kSettleMarginMs = 50;
 }  // namespace
 
-QString rangeMessage(const QString& range) {
-  return QStringLiteral("输入的信号范围不在") + range + QStringLiteral("内");
-}
-
-QString msg::tooLarge(const QString& max) {
-  return QStringLiteral("输入的数据超出0-") + max + QStringLiteral("范围");
-}
-
-int Exchange::replyTimeoutMs(const QByteArray& body) {
-  const int chars = static_cast<int>(body.size()) + 5 + replyChars(body);
+int Exchange::replyTimeoutMs(const Request& r) {
+  const int chars = static_cast<int>(r.body().size()) + 5 + r.replyChars();
   return static_cast<int>(std::ceil(chars * kMsPerChar)) + kControllerAllowanceMs;
 }
 
-int Exchange::replyTimeoutOnLine(const QByteArray& body) const {
+int Exchange::replyTimeoutMs(const QByteArray& body) { return replyTimeoutMs(Request::fromBody(body)); }
+
+int Exchange::replyTimeoutOnLine(const Request& request) const {
   const LineTiming& t = link_ ? link_->timing() : ownTiming_;
-  return std::max(replyTimeoutMs(body), t.slowReplyMs);
+  return std::max(replyTimeoutMs(request), t.slowReplyMs);
 }
 
 Exchange::Exchange(ScreenDecl decl, QObject* parent) : QObject(parent), decl_(std::move(decl)) {
@@ -60,14 +46,16 @@ void Exchange::setLink(Link* link) {
 
 LineTiming& Exchange::timing() { return link_ ? link_->timing() : ownTiming_; }
 
-void Exchange::note(Outcome outcome, const QByteArray& frame, const QByteArray& request, bool sent) {
+void Exchange::note(Outcome outcome, const QByteArray& frame, const std::optional<Request>& request, bool sent) {
   TrafficEvent e;
   e.time = QDateTime::currentDateTime();
   e.sent = sent;
   e.frame = frame;
-  e.request = request;
   e.outcome = outcome;
-  if (!request.isEmpty()) e.replyTimeoutMs = replyTimeoutOnLine(request);
+  if (request) {
+    e.request = request->body();
+    e.replyTimeoutMs = replyTimeoutOnLine(*request);
+  }
   Traffic::instance().record(std::move(e));
 }
 
@@ -77,17 +65,17 @@ void Exchange::tick() {
   ++silent_;
   if (expired()) timeOut();
   // An OFF or a stop that is not getting through: the operator must know the axis may still run.
-  for (Job& job : queue_) {
-    if (job.persistent && !job.warned && now() - job.queuedAt >= kStopWarnMs) {
+  for (Job& job : queue_.jobs()) {
+    if (job.mustReach() && !job.warned && now() - job.queuedAt >= kStopWarnMs) {
       job.warned = true;
       emit stopNotDelivered();
     }
   }
-  if (silent_ >= decl_.silentLimit && !outstanding_) {
+  if (silent_ >= decl_.silentLimit && line_ == Line::Free) {
     silent_ = 0;
     abandon();
   }
-  if (outstanding_) {
+  if (line_ == Line::Waiting) {
     owed_ = true;  // the line is busy: this tick's request goes out as soon as it is free
     return;
   }
@@ -99,29 +87,51 @@ void Exchange::tick() {
 // leaves the screen waiting for the silent-tick limit. Its answer may still come: it is no
 // longer taken as an answer, but it is counted (see Unsettled).
 void Exchange::timeOut() {
-  const Outstanding o = *outstanding_;
-  outstanding_.reset();
-  note(Outcome::TimedOut, {}, o.body);
+  const Outstanding o = out_;
+  line_ = Line::Free;
+  note(Outcome::TimedOut, {}, o.request);
   bool stall = !decl_.repeatingReads;
   if (o.job) {
-    const auto job = findJob(o.job);
-    stall = job != queue_.end() && !job->repeat.value(job->step);
+    const Job* job = queue_.find(o.job);
+    stall = job && job->current() && !job->current()->repeat;
   }
   stalled_ = stalled_ || stall;
-  if (!unsettledFor(o.body)) unsettled_.append(Unsettled{o.body, {o.sentAt}});
+  if (!unsettledFor(o.request)) unsettled_.append(Unsettled{o.request, {o.sentAt}});
+}
+
+// A sequence in a timed wait moves on once the time is up, whether or not anything may be sent
+// now: the OFF of a pulse that follows must not wait for a message box to close.
+void Exchange::advanceWaits() {
+  for (Job& job : queue_.jobs()) {
+    while (job.step > 0 && job.current() && job.current()->kind == Planned::Kind::Wait) {
+      if (job.waitUntil < 0) job.waitUntil = now() + job.current()->waitMs;
+      if (now() < job.waitUntil) break;
+      job.waitUntil = -1;
+      ++job.step;
+    }
+  }
+  std::deque<Job> done;
+  for (const Job& job : queue_.jobs())
+    if (!job.current()) done.push_back(job);
+  for (Job& job : done) finish(std::move(job));
 }
 
 void Exchange::sendNext() {
-  // Commands first, in click order (OFFs and stops stand at the front).
-  for (Job& job : queue_) {
-    if ((modal_ > 0 || leaving_) && !job.persistent) break;
-    if (stalled_ && job.sent && !job.persistent) return;  // wait for the silent-tick limit
-    if (!mayGoOut(job.bodies[job.step])) return;
-    job.sent = true;
-    send(job.bodies[job.step], job.id, -1);
+  advanceWaits();
+  // Commands first, in click order (OFFs and stops stand at the front). While a message box is
+  // open or the screen is being left, only those go out.
+  const bool gated = modal_ > 0 || leaving_;
+  if (Job* job = queue_.next(gated)) {
+    const Planned* p = job->current();
+    if (!p || p->kind == Planned::Kind::Wait) return;  // a sequence waits: nothing else goes out
+    if (stalled_ && job->sent && !job->mustReach()) return;  // wait for the silent-tick limit
+    if (!mayGoOut(p->request)) return;
+    job->sent = true;
+    if (p->pulseOn) job->pulseCoil = p->request.address;
+    send(p->request, job->id, -1);
     return;
   }
-  if (modal_ > 0 || leaving_ || stalled_ || decl_.reads.isEmpty()) return;
+  if (!queue_.empty() || gated || stalled_ || decl_.reads.isEmpty()) return;
   const int n = static_cast<int>(decl_.reads.size());
   for (int tries = 0; tries < n; ++tries) {
     const Read& r = decl_.reads[cycle_];
@@ -129,57 +139,57 @@ void Exchange::sendNext() {
       cycle_ = (cycle_ + 1) % n;  // a field being edited is skipped, the rest keeps refreshing
       continue;
     }
-    const QByteArray body = readBody(r.reg, r.count);
-    if (mayGoOut(body)) send(body, 0, cycle_);
+    const Request request = Request::read(r.reg, r.count);
+    if (mayGoOut(request)) send(request, 0, cycle_);
     return;
   }
 }
 
-namespace {
-// Requests whose answers cannot be told apart: reads of as many registers, writes of the same
-// registers (their echo does not carry the value), the same coil command.
-bool answersLookAlike(const QByteArray& a, const QByteArray& b) {
-  if (a.left(4) != b.left(4)) return false;
-  if (a.startsWith("0103")) return a.mid(8, 4) == b.mid(8, 4);
-  return a.mid(4, 8) == b.mid(4, 8);
+// How long the line stays quiet after an answer before the next request. On a real line about two
+// frames' time: a second copy of an answer sent that soon arrives while nothing waits for it, or
+// before the next answer could, and is dropped. A line that has shown such copies waits as long
+// as they took.
+int Exchange::answerQuietMs() {
+  const bool paced = link_ && link_->charMs() > 0;
+  return std::max(timing().repeatGuardMs, paced ? kAnswerQuietMs : 0);
 }
-constexpr int kSettleMarginMs = 50;
-}  // namespace
 
-// Whether a request may go out now: not within the quiet kept after an answer on a line that
-// answers twice, and not while a request whose answer looks the same may still be answered late.
-bool Exchange::mayGoOut(const QByteArray& body) {
+// Whether a request may go out now: not within the quiet kept after an answer, and not while a
+// request whose answer looks the same may still be answered late.
+bool Exchange::mayGoOut(const Request& request) {
   const std::int64_t t = now();
   if (lastAnswerAt_ >= 0 && t < lastAnswerAt_ + answerQuietMs()) return false;
   for (qsizetype i = 0; i < unsettled_.size();) {
     const Unsettled& u = unsettled_[i];
     // Settled by time: the copies sent last have had as long as the slowest answer seen took,
     // or, with none seen, the longest a controller may take.
-    const std::int64_t wait = u.firstAnswerAt >= 0 ? u.firstAnswerAt - u.sentAt.first()
-                              : u.body.startsWith("0103") ? LineTiming::kMaxReplyMs
-                                                        : replyTimeoutOnLine(u.body);
+    const std::int64_t wait = u.firstAnswerAt >= 0                ? u.firstAnswerAt - u.sentAt.first()
+                              : u.request.fn == Request::Fn::Read ? LineTiming::kMaxReplyMs
+                                                                  : replyTimeoutOnLine(u.request);
     if (t >= u.sentAt.last() + wait + kSettleMarginMs) {
       unsettled_.removeAt(i);
       continue;
     }
-    if (u.body != body && answersLookAlike(u.body, body)) return false;
+    if (!(u.request == request) && u.request.answerLooksLike(request)) return false;
     ++i;
   }
   return true;
 }
 
-void Exchange::send(const QByteArray& body, int job, int read) {
+void Exchange::send(const Request& request, int job, int read) {
   const std::int64_t t = now();
+  const QByteArray body = request.body();
   // A new request starts the silent-tick count again; a copy of the one that went unanswered
   // does not, so a write that is never answered is still given up at the limit.
   if (!link_ || link_->lastBody() != body) silent_ = 0;
-  outstanding_ = Outstanding{body, t, t + replyTimeoutOnLine(body), job, read};
-  Unsettled* copy = unsettledFor(body);
+  line_ = Line::Waiting;
+  out_ = Outstanding{request, t, t + replyTimeoutOnLine(request), job, read};
+  Unsettled* copy = unsettledFor(request);
   if (copy) copy->sentAt << t;
   stalled_ = false;
   if (!link_) return;
   link_->send(body);
-  note(copy ? Outcome::Resent : Outcome::Sent, buildFrame(body), body, true);
+  note(copy ? Outcome::Resent : Outcome::Sent, buildFrame(body), request, true);
 }
 
 // After the silent-tick limit: the command being sent is given up (its button stays red) unless
@@ -187,18 +197,19 @@ void Exchange::send(const QByteArray& body, int job, int read) {
 // went unanswered, so that on a lossy line every field keeps being refreshed in turn.
 void Exchange::abandon() {
   stalled_ = false;
-  if (!queue_.empty() && queue_.front().sent && !queue_.front().persistent && !queue_.front().onCoil)
-    queue_.pop_front();
+  if (queue_.empty()) return;
+  Job& front = queue_.front();
+  if (front.sent && !front.mustReach() && front.kind != JobKind::HoldOn && !front.pulseCoil) queue_.remove(front.id);
 }
 
-void Exchange::forgetUnsettled(const QByteArray& body) {
-  unsettled_.removeIf([&](const Unsettled& u) { return u.body == body; });
-}
-
-Exchange::Unsettled* Exchange::unsettledFor(const QByteArray& body) {
+Exchange::Unsettled* Exchange::unsettledFor(const Request& request) {
   for (Unsettled& u : unsettled_)
-    if (u.body == body) return &u;
+    if (u.request == request) return &u;
   return nullptr;
+}
+
+void Exchange::forgetUnsettled(const Request& request) {
+  unsettled_.removeIf([&](const Unsettled& u) { return u.request == request; });
 }
 
 // ---- replies -------------------------------------------------------------------------------
@@ -209,40 +220,48 @@ void Exchange::onFrame(const QByteArray& frame) {
     return;
   }
   if (expired()) timeOut();  // in by the deadline or not at all
-  if (!outstanding_ || checkReply(outstanding_->body, frame) == Verdict::Dropped) {
+  if (line_ != Line::Waiting || checkReply(out_.request, frame) == Verdict::Dropped) {
     // Nothing waits for it: a late answer to a request given up on, or a second copy of an answer.
     if (answersUnsettled(frame)) {
       note(Outcome::Late, frame);
     } else {
-      note(outstanding_ ? Outcome::Unmatched : Outcome::Stray, frame, outstanding_ ? outstanding_->body : QByteArray());
+      note(line_ == Line::Waiting ? Outcome::Unmatched : Outcome::Stray, frame,
+           line_ == Line::Waiting ? std::optional<Request>(out_.request) : std::nullopt);
       strayFrame(frame);
     }
     return;
   }
-  Unsettled* copy = unsettledFor(outstanding_->body);
+  Unsettled* copy = unsettledFor(out_.request);
   if (copy) {
     // One of several copies of the same request: any of their answers is the answer.
     if (copy->answered < copy->sentAt.size()) ++copy->answered;
     if (copy->firstAnswerAt < 0) copy->firstAnswerAt = now();
-    if (copy->answered >= copy->sentAt.size()) forgetUnsettled(copy->body);
-  } else if (link_ && now() - outstanding_->sentAt < minRoundTripMs(outstanding_->body, link_->charMs())) {
+    if (copy->answered >= copy->sentAt.size()) forgetUnsettled(copy->request);
+  } else if (link_ && now() - out_.sentAt < minRoundTripMs(out_.request, link_->charMs())) {
     // Complete before the request and its answer could have crossed the line: not its answer.
-    note(Outcome::Stray, frame, outstanding_->body);
+    note(Outcome::Stray, frame, out_.request);
     strayFrame(frame);
     return;
   }
-  const Verdict verdict = checkReply(outstanding_->body, frame);
-  note(verdict == Verdict::Refused ? Outcome::Refused : Outcome::Answered, frame, outstanding_->body);
+  const bool refused = checkReply(out_.request, frame) == Verdict::Refused;
+  note(refused ? Outcome::Refused : Outcome::Answered, frame, out_.request);
   silent_ = 0;
   lastAnswerAt_ = now();
-  const Outstanding done = *outstanding_;
-  outstanding_.reset();
+  line_ = Line::Free;
   stalled_ = false;
-  if (verdict == Verdict::Refused) {
+  answered(out_, refused, frame);
+  if (owed_ && line_ == Line::Free) {
+    owed_ = false;
+    sendNext();
+  }
+}
+
+void Exchange::answered(const Outstanding& done, bool refused, const QByteArray& frame) {
+  if (refused) {
     // The controller refused: the command ends, its button stays red. An OFF or a stop is not
     // given up: it goes out again at the next tick. A refused read is passed over.
-    const auto job = findJob(done.job);
-    if (job != queue_.end() && !job->persistent) queue_.erase(job);
+    const Job* job = queue_.find(done.job);
+    if (job && !job->mustReach()) queue_.remove(done.job);
     if (!done.job && !decl_.reads.isEmpty()) cycle_ = (cycle_ + 1) % static_cast<int>(decl_.reads.size());
   } else if (done.job) {
     acknowledge(done.job);
@@ -251,10 +270,6 @@ void Exchange::onFrame(const QByteArray& frame) {
     cycle_ = (done.read + 1) % static_cast<int>(decl_.reads.size());
     show(read, frame);
   }
-  if (owed_ && !outstanding_) {
-    owed_ = false;
-    sendNext();
-  }
 }
 
 // A frame that answers a request given up on: counted against its copies (the controller answers
@@ -262,7 +277,7 @@ void Exchange::onFrame(const QByteArray& frame) {
 // to what this answer took (from the copy it answers), up to the bound.
 bool Exchange::answersUnsettled(const QByteArray& frame) {
   for (Unsettled& u : unsettled_) {
-    if (checkReply(u.body, frame) == Verdict::Dropped) continue;
+    if (checkReply(u.request, frame) == Verdict::Dropped) continue;
     lateAnswer(u);
     return true;
   }
@@ -274,22 +289,13 @@ void Exchange::lateAnswer(Unsettled& u) {
   if (u.answered < u.sentAt.size()) {
     const std::int64_t took = t - u.sentAt[u.answered];
     LineTiming& timing = this->timing();
-    if (took >= replyTimeoutOnLine(u.body))
+    if (took >= replyTimeoutOnLine(u.request))
       timing.slowReplyMs = static_cast<int>(std::min<std::int64_t>(LineTiming::kMaxReplyMs,
                                                                    std::max<std::int64_t>(timing.slowReplyMs, took + took / 4)));
     ++u.answered;
   }
   if (u.firstAnswerAt < 0) u.firstAnswerAt = t;
-  if (u.answered >= u.sentAt.size()) forgetUnsettled(u.body);
-}
-
-// How long the line stays quiet after an answer before the next request. On a real line about two
-// frames' time: a second copy of an answer sent that soon arrives while nothing waits for it, or
-// before the next answer could, and is dropped. A line that has shown such copies waits as long
-// as they took.
-int Exchange::answerQuietMs() {
-  const bool paced = link_ && link_->charMs() > 0;
-  return std::max(timing().repeatGuardMs, paced ? kAnswerQuietMs : 0);
+  if (u.answered >= u.sentAt.size()) forgetUnsettled(u.request);
 }
 
 // A well-formed frame that answers nothing the engine sent, or came too early to be the answer:
@@ -307,39 +313,76 @@ void Exchange::strayFrame(const QByteArray& frame) {
 void Exchange::show(const Read& read, const QByteArray& frame) {
   const std::int64_t value = read.count == 2 ? std::int64_t{replyLong(frame)} : std::int64_t{replyWord(frame)};
   if (!read.field.isEmpty()) {
-    Field& f = fields_[read.field];
+    FieldState& f = fields_[read.field];
     if (!f.locked) {
-      f.text = read.text ? read.text(value) : scaledText(value, read.divisor);
+      f.text = !read.texts.isEmpty() ? read.texts.value(value) : read.text ? read.text(value) : scaledText(value, read.scale);
       f.known = true;
+      f.edited = false;
+      f.lastRead = value;
       emit fieldShown(read.field, f.text);
     }
   }
+  for (const Show& s : read.also) emit fieldShown(s.control, s.texts.value(value));
   if (read.then) read.then(value);
 }
 
 void Exchange::acknowledge(int jobId) {
-  const auto it = findJob(jobId);
-  if (it == queue_.end()) return;  // released or replaced meanwhile
-  Job& job = *it;
-  const Name written = job.written.value(job.step);
-  if (!written.isEmpty()) {
-    if (job.seq.clears == ClearLocks::All) {
-      for (Field& f : fields_) f.locked = false;
+  Job* job = queue_.find(jobId);
+  if (!job) return;  // released or replaced meanwhile
+  const Planned* p = job->current();
+  if (p && !p->written.isEmpty()) {
+    if (job->clears == ClearLocks::All) {
+      for (FieldState& f : fields_) f.locked = false;
     } else {
-      fields_[written].locked = false;
+      fields_[p->written].locked = false;
+    }
+    fields_[p->written].edited = false;
+  }
+  if (p && p->mustReach && p->request.isCoil() && !p->request.value && job->pulseCoil == p->request.address)
+    job->pulseCoil = 0;  // the pulse's OFF is in
+  ++job->step;
+  job->sent = false;
+  if (job->current() && job->current()->kind == Planned::Kind::Wait) job->waitUntil = now() + job->current()->waitMs;
+  if (job->current()) return;
+  Job done = std::move(*job);
+  queue_.remove(jobId);
+  finish(std::move(done));
+}
+
+// Everything of a job is acknowledged: its button gets its colour back and its effects run.
+void Exchange::finish(Job job) {
+  queue_.remove(job.id);
+  if (job.kind == JobKind::HoldOff) coilsOn_.removeAll(job.coil);
+  if (job.kind == JobKind::HoldOn) return;  // the button shows red for as long as it is held
+  if (job.kind == JobKind::HoldOff || job.kind == JobKind::PulseOff) return;
+  setPending(job.button, false);
+  run(job.onDone, job.button);
+}
+
+void Exchange::run(const Effects& effects, const Name& button) {
+  bool cycleSet = false;
+  for (const Effect& e : effects) {
+    if (const auto* r = std::get_if<Restore>(&e)) {
+      for (const Name& b : r->buttons) setPending(b, false);
+    } else if (const auto* at = std::get_if<ResumeAt>(&e)) {
+      for (qsizetype i = 0; i < decl_.reads.size(); ++i)
+        if (decl_.reads[i].field == at->field) cycle_ = static_cast<int>(i);
+      cycleSet = true;
+    } else if (std::holds_alternative<KeepCycle>(e)) {
+      cycleSet = true;
+    } else if (const auto* iv = std::get_if<SetInterval>(&e)) {
+      setInterval(iv->ms);
+    } else if (std::holds_alternative<RestartTimer>(e)) {
+      emit timerRestart();
+    } else if (std::holds_alternative<ForgetBanked>(e)) {
+      forgetBanked();
+    } else if (const auto* m = std::get_if<Message>(&e)) {
+      notify(m->text);
+    } else if (const auto* st = std::get_if<StartSequence>(&e)) {
+      if (st->button != button) click(st->button);
     }
   }
-  if (++job.step < job.bodies.size()) return;
-  if (job.offCoil) coilsOn_.removeAll(job.offCoil);
-  const Sequence seq = job.seq;
-  const Name button = job.button;
-  const bool momentaryOn = job.onCoil != 0;
-  queue_.erase(it);
-  if (momentaryOn) return;  // the button shows red for as long as it is held
-  setPending(button, false);
-  for (const Name& b : seq.alsoRestores) setPending(b, false);
-  if (seq.resumeAt >= 0 && seq.resumeAt < decl_.reads.size()) cycle_ = seq.resumeAt;
-  if (seq.intervalAfter > 0) setInterval(seq.intervalAfter);
+  if (!cycleSet) cycle_ = 0;  // by default reading starts over at the first read
 }
 
 // ---- operator actions ----------------------------------------------------------------------
@@ -347,95 +390,76 @@ void Exchange::acknowledge(int jobId) {
 void Exchange::lockField(const Name& field) { fields_[field].locked = true; }
 
 void Exchange::typeField(const Name& field, const QString& text) {
-  Field& f = fields_[field];
+  FieldState& f = fields_[field];
   f.text = text;
   f.known = true;
+  f.edited = true;
 }
 
-std::optional<Exchange::Job> Exchange::encode(const Sequence& seq, QString* error) {
-  Job job;
-  job.button = seq.button;
-  job.seq = seq;
-  job.persistent = seq.stop;
-  for (const WriteStep& step : seq.steps) {
-    if (const auto* c = std::get_if<CoilWrite>(&step)) {
-      job.bodies << coilBody(c->coil, c->on);
-      job.written << Name();
-      job.repeat << (c->repeat || seq.stop);
-      continue;
-    }
-    const auto& w = std::get<RegisterWrite>(step);
-    const Field f = fields_.value(w.field);
-    if (!f.known) {
-      *error = msg::Unknown;
-      return std::nullopt;
-    }
-    const std::optional<double> plain = plainNumber(f.text);
-    if (w.wholeText && !plain) {
-      *error = msg::NotANumber;
-      return std::nullopt;
-    }
-    const double checked = (w.wholeText ? *plain : leadingNumber(f.text)) * w.scale;
-    if (w.range && (checked < w.range->min || checked > w.range->max)) {
-      *error = w.range->message;
-      return std::nullopt;
-    }
-    if (!plain) {
-      *error = msg::NotANumber;
-      return std::nullopt;
-    }
-    const double v = roundHalfEven(*plain * w.scale);
-    if (w.count == 1) {
-      if (v < 0) {
-        *error = msg::Negative;
-        return std::nullopt;
-      }
-      if (v > 65535) {
-        *error = msg::tooLarge(scaledText(65535, w.scale));
-        return std::nullopt;
-      }
-      job.bodies << writeWordBody(w.reg, hexWord(v));
-    } else {
-      if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
-        *error = msg::tooLarge(scaledText(std::numeric_limits<std::int32_t>::max(), w.scale));
-        return std::nullopt;
-      }
-      job.bodies << writeLongBody(w.reg, hexLongLowFirst(static_cast<std::int32_t>(v)));
-    }
-    job.written << w.field;
-    job.repeat << true;  // register writes go out again at every tick until answered
-  }
-  return job;
+const Sequence* Exchange::sequence(const Name& button) const {
+  for (const Sequence& s : decl_.sequences)
+    if (s.button == button) return &s;
+  return nullptr;
 }
 
 void Exchange::click(const Name& button) {
   if (leaving_) return;
-  const auto seq = std::find_if(decl_.sequences.cbegin(), decl_.sequences.cend(),
-                                [&](const Sequence& s) { return s.button == button; });
-  if (seq == decl_.sequences.cend()) return;
+  const Sequence* found = sequence(button);
+  if (!found) return;
+  const Sequence seq = *found;  // the declaration may change while a box is open
   setPending(button, true);
-  if (seq->intervalOnClick > 0) setInterval(seq->intervalOnClick);
-  if (seq->restartTimer) emit timerRestart();
-  QString error;
-  std::optional<Job> job = encode(*seq, &error);
-  if (!job) {
-    notify(error);  // nothing is sent; the typed texts and their locks stay
-    return;
+  // What happens at the click happens whatever follows; the effects once done come later.
+  for (const Effect& e : seq.onClick) {
+    if (const auto* iv = std::get_if<SetInterval>(&e)) setInterval(iv->ms);
+    else if (std::holds_alternative<RestartTimer>(e)) emit timerRestart();
+    else if (std::holds_alternative<ForgetBanked>(e)) forgetBanked();
   }
-  for (const Name& other : seq->cancels) {
-    std::erase_if(queue_, [&](const Job& j) {
-      return j.button == other && !(outstanding_ && outstanding_->job == j.id);
-    });
-  }
-  // Clicked again before it went out: the new values replace the waiting ones.
-  for (Job& waiting : queue_) {
-    if (waiting.button == button && !waiting.sent) {
-      job->id = waiting.id;
-      waiting = std::move(*job);
+  for (const Name& other : seq.refusedWhile) {
+    if (queue_.waits(other)) {
+      notify(seq.busyMessage);
       return;
     }
   }
-  enqueue(std::move(*job));
+  for (const Name& field : seq.needsRead) {
+    if (!fields_.value(field).lastRead) {
+      notify(seq.unreadMessage);
+      return;
+    }
+  }
+  QList<Step> steps = seq.steps;
+  Effects done = seq.onDone;
+  if (seq.whenChanged) {
+    const FieldState f = fields_.value(seq.whenChanged->field);
+    const double typed = leadingNumber(f.text);
+    if (f.lastRead && typed != double(*f.lastRead)) {
+      steps = seq.whenChanged->steps;
+      done = seq.whenChanged->done;
+    }
+  }
+  const auto planned = plan(steps, fields_, seq.kind == Sequence::Kind::Stop);
+  if (const auto* refusal = std::get_if<QString>(&planned)) {
+    notify(*refusal);  // nothing is sent; the typed texts and their locks stay
+    return;
+  }
+  if (seq.confirm) {
+    const auto lastRead = [this](const Name& field) { return fields_.value(field).lastRead; };
+    if (!ask(seq.confirm->title, seq.confirm->text(lastRead))) {
+      setPending(button, false);  // the operator said no: nothing is pending
+      return;
+    }
+  }
+  const int onLine = line_ == Line::Waiting ? out_.job : 0;
+  queue_.cancel(seq.cancels, onLine);
+  Job job{.kind = seq.kind == Sequence::Kind::Stop ? JobKind::Stop : JobKind::Sequence,
+          .button = button,
+          .steps = std::get<QList<Planned>>(planned),
+          .clears = seq.clears,
+          .onDone = done};
+  if (job.steps.isEmpty()) {
+    finish(std::move(job));
+    return;
+  }
+  queue_.add(std::move(job), now());
 }
 
 void Exchange::press(const Name& button) {
@@ -443,13 +467,9 @@ void Exchange::press(const Name& button) {
   if (!m || held_.contains(button) || leaving_) return;
   held_ << button;
   setPending(button, true);
-  Job on;
-  on.button = button;
-  on.bodies << coilBody(m->coil, true);
-  on.written << Name();
-  on.repeat << true;
-  on.onCoil = m->coil;
-  enqueue(std::move(on));
+  queue_.add(Job{.kind = JobKind::HoldOn, .button = button,
+                 .steps = {Planned{.request = Request::coil(m->coil, true), .repeat = true}}, .coil = m->coil},
+             now());
   if (!coilsOn_.contains(m->coil)) coilsOn_ << m->coil;
 }
 
@@ -459,16 +479,13 @@ void Exchange::release(const Name& button) {
   held_.removeAll(button);
   setPending(button, false);
   // An ON not yet answered is not tried again; an OFF already waiting is not doubled.
-  std::erase_if(queue_, [&](const Job& j) { return j.onCoil == m->coil || j.offCoil == m->coil; });
-  Job off;
-  off.button = button;
-  off.bodies << coilBody(m->coil, false);
-  off.written << Name();
-  off.repeat << true;
-  off.persistent = true;
-  off.offCoil = m->coil;
-  off.seq.button = button;
-  enqueue(std::move(off));
+  std::erase_if(queue_.jobs(), [&](const Job& j) {
+    return (j.kind == JobKind::HoldOn || j.kind == JobKind::HoldOff) && j.coil == m->coil;
+  });
+  queue_.add(Job{.kind = JobKind::HoldOff, .button = button,
+                 .steps = {Planned{.request = Request::coil(m->coil, false), .repeat = true, .mustReach = true}},
+                 .coil = m->coil},
+             now());
 }
 
 void Exchange::releaseAll() {
@@ -479,27 +496,14 @@ void Exchange::releaseAll() {
 void Exchange::beginLeave() {
   releaseAll();
   leaving_ = true;
-  // What the operator asked for and has not gone out is dropped with the screen; OFFs and stops
-  // stay, and so does a request already on the line (its answer is still awaited).
-  std::erase_if(queue_, [&](const Job& j) {
-    return !j.persistent && !(outstanding_ && outstanding_->job == j.id);
-  });
+  queue_.leave(line_ == Line::Waiting ? out_.job : 0, now());
 }
 
-void Exchange::enqueue(Job job) {
-  job.id = nextJobId_++;
-  job.queuedAt = now();
-  if (!job.persistent) {
-    queue_.push_back(std::move(job));
-    return;
-  }
-  // OFFs and stops go ahead of every ordinary command, behind earlier OFFs and stops.
-  auto pos = std::find_if(queue_.begin(), queue_.end(), [](const Job& j) { return !j.persistent; });
-  queue_.insert(pos, std::move(job));
-}
-
-bool Exchange::hasSafetyWork() const {
-  return std::any_of(queue_.begin(), queue_.end(), [](const Job& j) { return j.persistent; });
+QStringList Exchange::undeliveredPulses() const {
+  QStringList texts;
+  for (const Job& j : const_cast<CommandQueue&>(queue_).jobs())
+    if (j.kind == JobKind::PulseOff && j.current() && !j.current()->undelivered.isEmpty()) texts << j.current()->undelivered;
+  return texts;
 }
 
 // ---- declarations and state ----------------------------------------------------------------
@@ -508,9 +512,23 @@ void Exchange::setReads(QList<Read> reads, bool forgetValues) {
   decl_.reads = std::move(reads);
   cycle_ = 0;
   stalled_ = false;
-  if (outstanding_) outstanding_->read = -1;  // a reply to the old table shows nothing
+  out_.read = -1;  // a reply to the old table shows nothing
   if (forgetValues)
-    for (Field& f : fields_) f.known = false;
+    for (FieldState& f : fields_) {
+      f.known = false;
+      f.lastRead.reset();
+    }
+}
+
+void Exchange::forgetBanked() {
+  for (const Read& r : decl_.reads) {
+    if (!reg::banked(r.reg)) continue;
+    FieldState& f = fields_[r.field];
+    f.known = false;
+    f.edited = false;
+    f.lastRead.reset();
+  }
+  for (FieldState& f : fields_) f.locked = false;
 }
 
 void Exchange::setInterval(int ms) {
@@ -524,10 +542,7 @@ void Exchange::setPending(const Name& button, bool on) {
     if (!pending_.contains(button)) pending_ << button;
   } else {
     // Still red while another click of the same button waits to go out.
-    const bool waiting = std::any_of(queue_.begin(), queue_.end(), [&](const Job& j) {
-      return j.button == button && j.onCoil == 0 && j.offCoil == 0;
-    });
-    if (waiting || !pending_.contains(button)) return;
+    if (queue_.waits(button) || !pending_.contains(button)) return;
     pending_.removeAll(button);
   }
   emit pendingChanged(button, on);
@@ -539,14 +554,17 @@ void Exchange::notify(const QString& text) {
   leaveModal();
 }
 
+bool Exchange::ask(const QString& title, const QString& text) {
+  enterModal();
+  const bool ok = ask_ ? ask_(title, text) : false;
+  leaveModal();
+  return ok;
+}
+
 const Momentary* Exchange::momentary(const Name& button) const {
   for (const Momentary& m : decl_.momentaries)
     if (m.button == button) return &m;
   return nullptr;
-}
-
-std::deque<Exchange::Job>::iterator Exchange::findJob(int id) {
-  return std::find_if(queue_.begin(), queue_.end(), [id](const Job& j) { return j.id == id; });
 }
 
 }  // namespace lorvane

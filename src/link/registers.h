@@ -120,6 +120,19 @@ inline constexpr std::uint16_t SpeedOverride = 0x10DD;  // % for every step of t
 inline constexpr std::uint16_t ProjectLoops = 0x1042;   // 0 no, 1 yes
 inline constexpr std::uint16_t NextProject = 0x10DF;    // 0 none, 1..10
 
+// Registers the controller keeps per step of the current project (0x1025 and 0x1027 select
+// them), and per project. A change of step or project gives them other values.
+constexpr bool stepBanked(std::uint16_t a) {
+  const auto in = [a](std::uint16_t lo, std::uint16_t hi) { return a >= lo && a <= hi; };
+  return a == TeachOrArcSize || (in(0x1028, 0x104C) && a != ProjectLoops) || a == ZReplacedByA || in(0x1070, 0x107F) ||
+         in(0x1095, 0x109E) || in(0x10AB, 0x10B1) || a == ArcSpeed || a == LineSpeed || a == 0x10BF ||
+         in(0x10E3, 0x10E5) || in(0x10F0, 0x10FF);
+}
+constexpr bool projectBanked(std::uint16_t a) {
+  return a == StepCount || a == ProjectLoops || a == SpeedOverride || a == NextProject;
+}
+constexpr bool banked(std::uint16_t a) { return stepBanked(a) || projectBanked(a); }
+
 }  // namespace lorvane::reg
 
 namespace lorvane::coil {

@@ -1,6 +1,7 @@
 #include "link/reply.h"
 
 #include "link/frames.h"
+#include "link/request.h"
 
 namespace lorvane {
 
@@ -47,46 +48,39 @@ QByteArray frameMessage(const QByteArray& frame) {
   return bytes.left(bytes.size() - 1);
 }
 
-namespace {
-int replyCharsFor(const QByteArray& req) {
-  if (req.size() >= 6 && static_cast<unsigned char>(req[1]) == kFnReadHolding)
-    return 11 + 4 * (static_cast<unsigned char>(req[4]) * 256 + static_cast<unsigned char>(req[5]));
-  return 17;  // echo of a write
-}
-}  // namespace
-
 bool isWellFormed(const QByteArray& frame) { return !frameMessage(frame).isEmpty(); }
 
-int minRoundTripMs(const QByteArray& requestBody, double charMs) {
-  const QByteArray req = hexBytes(requestBody);
-  const double chars = static_cast<double>(requestBody.size() + 5 + replyCharsFor(req));
+int minRoundTripMs(const Request& request, double charMs) {
+  const double chars = static_cast<double>(request.body().size() + 5 + request.replyChars());
   return static_cast<int>(chars * charMs) - 2;  // a little below, for the clock's granularity
 }
 
-Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame) {
+Verdict checkReply(const Request& request, const QByteArray& frame) {
   const QByteArray msg = frameMessage(frame);
-  const QByteArray req = hexBytes(requestBody);
-  if (msg.isEmpty() || req.size() < 2) return Verdict::Dropped;
-  const auto at = [](const QByteArray& a, int i) { return static_cast<unsigned char>(a[i]); };
-  if (at(msg, 0) != kSlaveAddress) return Verdict::Dropped;
-  const int fn = at(req, 1);
-  if (at(msg, 1) == (fn | 0x80)) return msg.size() == 3 ? Verdict::Refused : Verdict::Dropped;
-  if (at(msg, 1) != fn) return Verdict::Dropped;
-  switch (fn) {
-    case kFnReadHolding: {
-      if (req.size() != 6) return Verdict::Dropped;
-      const int count = at(req, 4) * 256 + at(req, 5);
-      const int n = 2 * count;
-      return (msg.size() == 3 + n && at(msg, 2) == n) ? Verdict::Accepted : Verdict::Dropped;
+  if (msg.isEmpty()) return Verdict::Dropped;
+  const auto at = [&](int i) { return static_cast<unsigned char>(msg[i]); };
+  const auto word = [&](int i) { return at(i) * 256 + at(i + 1); };
+  const int fn = static_cast<int>(request.fn);
+  if (at(1) == (fn | 0x80)) return msg.size() == 3 ? Verdict::Refused : Verdict::Dropped;
+  if (at(1) != fn || request.count < 1) return Verdict::Dropped;
+  switch (request.fn) {
+    case Request::Fn::Read: {
+      const int n = 2 * request.count;
+      return msg.size() == 3 + n && at(2) == n ? Verdict::Accepted : Verdict::Dropped;
     }
-    case kFnWriteMultiple:
-    case kFnWriteCoil:
-      // Register writes echo register and count; coil writes echo coil and value.
-      return (msg.size() == 6 && req.size() >= 6 && msg.mid(2, 4) == req.mid(2, 4)) ? Verdict::Accepted
-                                                                                    : Verdict::Dropped;
-    default:
-      return Verdict::Dropped;
+    case Request::Fn::Write:  // the echo of register and count
+      return msg.size() == 6 && word(2) == request.address && word(4) == request.count ? Verdict::Accepted
+                                                                                      : Verdict::Dropped;
+    case Request::Fn::WriteCoil:  // the echo of coil and value
+      return msg.size() == 6 && word(2) == request.address && word(4) == (request.value ? 0xFF00 : 0)
+                 ? Verdict::Accepted
+                 : Verdict::Dropped;
   }
+  return Verdict::Dropped;
+}
+
+Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame) {
+  return checkReply(Request::fromBody(requestBody), frame);
 }
 
 }  // namespace lorvane

@@ -6,6 +6,8 @@
 
 namespace lorvane {
 
+struct Request;
+
 // Collects ":" ... CR LF frames from a byte stream: stray bytes before ":" are skipped, a
 // frame may arrive over several reads, and one read may carry two frames.
 class FrameAssembler {
@@ -23,6 +25,7 @@ enum class Verdict { Accepted, Refused, Dropped };
 // address 01, function, and then the byte count of a read, the echoed register and count of a
 // register write, or the echoed coil and value of a coil write. A function with 0x80 set and a
 // correct LRC is the controller refusing the request.
+Verdict checkReply(const Request& request, const QByteArray& frame);
 Verdict checkReply(const QByteArray& requestBody, const QByteArray& frame);
 
 // The bytes of a whole frame (":" ... CR LF) without its LRC: address, function and data. Empty
@@ -34,7 +37,7 @@ bool isWellFormed(const QByteArray& frame);
 
 // The least time (ms) from sending a request to having its whole answer, on a line where a
 // character takes charMs: the request and the answer one after the other.
-int minRoundTripMs(const QByteArray& requestBody, double charMs);
+int minRoundTripMs(const Request& request, double charMs);
 
 // Bytes of a hex text ("0103" -> {1, 3}); empty if the text is not even-length hex.
 QByteArray hexBytes(const QByteArray& hex);

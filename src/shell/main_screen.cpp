@@ -19,15 +19,15 @@ using namespace lorvane::ui;
 namespace {
 
 ScreenDecl exchangeTable() {
-  ScreenDecl d;
-  d.intervalMs = 80;
-  d.silentLimit = 5;
-  d.reads = {Read{reg::ProductionCount, 1, "LCtxt"}};
-  Sequence count{"lccmd", {RegisterWrite{reg::ProductionCount, "LCtxt", 1, 1,
-                                         Range{0, 65535, rangeMessage("0-65535")}}}};
-  count.restartTimer = true;
-  d.sequences = {count};
-  return d;
+  return ScreenDecl{
+      .intervalMs = 80,
+      .silentLimit = 5,
+      .reads = {Read{.reg = reg::ProductionCount, .field = "LCtxt"}},
+      .sequences = {Sequence{.button = "lccmd",
+                             .steps = {Write{.reg = reg::ProductionCount, .field = "LCtxt", .range = range(0, 65535)}},
+                             .onClick = {RestartTimer{}},
+                             .onDone = {KeepCycle{}}}},
+  };
 }
 
 const QStringList kAreaControls = {"Refcmd", "Tstcmd", "Efcmd", "Xkcmd", "lccmd", "LCtxt"};

@@ -21,9 +21,11 @@ ScreenDecl mainScreen() {
   ScreenDecl d;
   d.intervalMs = 80;
   d.silentLimit = 5;
-  d.reads = {Read{0x10DE, 1, QStringLiteral("LCtxt")}};
-  Sequence write{QStringLiteral("lccmd"), {RegisterWrite{0x10DE, QStringLiteral("LCtxt"), 1, 1, Range{0, 65535, kRange}}}};
-  write.restartTimer = true;
+  d.reads = {Read{.reg = 0x10DE, .field = "LCtxt"}};
+  Sequence write{.button = "lccmd",
+                 .steps = {Write{.reg = 0x10DE, .field = "LCtxt", .range = Range{0, 65535, kRange}}},
+                 .onClick = {RestartTimer{}},
+                 .onDone = {KeepCycle{}}};
   d.sequences = {write};
   return d;
 }
@@ -121,7 +123,7 @@ TEST_F(Engine, RefusedInputSendsNothingAndKeepsTheText) {
   struct Case { const char* text; QString message; };
   const Case cases[] = {
       {"70000", kRange}, {"-1", kRange}, {"70000abc", kRange},  // range first, on the leading number
-      {"12abc", msg::NotANumber}, {"", msg::NotANumber}, {"abc", msg::NotANumber},
+      {"12abc", msg::notANumber()}, {"", msg::notANumber()}, {"abc", msg::notANumber()},
   };
   readOnce(1);
   for (const Case& c : cases) {
@@ -141,16 +143,17 @@ TEST_F(Engine, RefusedInputSendsNothingAndKeepsTheText) {
 
 TEST_F(Engine, UnencodableValuesWithoutARangeAreRefused) {
   ScreenDecl d;
-  d.sequences = {Sequence{"SScmd",
-                          {RegisterWrite{0x1006, "MCtxt"}, RegisterWrite{0x1007, "JLtxt", 1, 1000, {}, true},
-                           RegisterWrite{0x1064, "Xtxt", 2, 100}}}};
+  d.sequences = {Sequence{.button = "SScmd",
+                          .steps = {Write{.reg = 0x1006, .field = "MCtxt"},
+                                    Write{.reg = 0x1007, .field = "JLtxt", .scale = 1000, .wholeText = true},
+                                    Write{.reg = 0x1064, .field = "Xtxt", .count = 2, .scale = 100}}}};
   build(d);
   struct Case { const char* mc; const char* jl; const char* x; QString message; };
   const Case cases[] = {
-      {"-1", "5", "0", msg::Negative},
+      {"-1", "5", "0", msg::negative()},
       {"65536", "5", "0", msg::tooLarge("65535")},
       {"1600", "65.536", "0", msg::tooLarge("65.535")},
-      {"1600", "5mm", "0", msg::NotANumber},
+      {"1600", "5mm", "0", msg::notANumber()},
       {"1600", "5", "30000000", msg::tooLarge("21474836.47")},
   };
   for (const Case& c : cases) {
@@ -172,14 +175,17 @@ TEST_F(Engine, UnencodableValuesWithoutARangeAreRefused) {
 TEST_F(Engine, SequenceIsCheckedWholeBeforeAnythingIsSent) {
   ScreenDecl d;
   const Range r13{0, 13, rangeMessage("1-13")};
-  d.reads = {Read{0x106E, 1, "Qktxt"}, Read{0x106F, 1, "Tktxt"}};
-  d.sequences = {Sequence{"Qtcmd", {RegisterWrite{0x106E, "Qktxt", 1, 1, r13}, RegisterWrite{0x106F, "Tktxt", 1, 1, r13},
-                                    CoilWrite{0x080A, true, true}}, ClearLocks::All}};
+  d.reads = {Read{.reg = 0x106E, .field = "Qktxt"}, Read{.reg = 0x106F, .field = "Tktxt"}};
+  d.sequences = {Sequence{.button = "Qtcmd",
+                          .steps = {Write{.reg = 0x106E, .field = "Qktxt", .range = r13},
+                                    Write{.reg = 0x106F, .field = "Tktxt", .range = r13},
+                                    Coil{.coil = 0x080A, .repeat = true}},
+                          .clears = ClearLocks::All}};
   build(d);
   // Before the first read cycle the fields hold placeholders: no download of them.
   type("Qktxt", "3");
   ex->click("Qtcmd");
-  EXPECT_EQ(messages, QStringList{msg::Unknown});
+  EXPECT_EQ(messages, QStringList{msg::unknown()});
   EXPECT_EQ(step(), "0103106F0001") << "the locked first field is skipped, the cycle goes on";
   answerWord(2);
   // A bad last field: nothing at all is written.
@@ -252,7 +258,8 @@ TEST_F(Engine, AbandonedOrRefusedWriteLeavesTheButtonRed) {
 
 TEST_F(Engine, LockedFieldIsSkippedAndTheRestKeepsRefreshing) {
   ScreenDecl d;
-  d.reads = {Read{0x1025, 1, "Dgtxt"}, Read{0x10DE, 1, "Dltxt"}, Read{0x1064, 2, "Xtxt", 100}};
+  d.reads = {Read{.reg = 0x1025, .field = "Dgtxt"}, Read{.reg = 0x10DE, .field = "Dltxt"},
+             Read{.reg = 0x1064, .count = 2, .field = "Xtxt", .scale = 100}};
   build(d);
   ex->lockField("Dltxt");
   EXPECT_EQ(step(), "010310250001");
@@ -268,9 +275,9 @@ class Jog : public Engine {
   void SetUp() override {
     ScreenDecl d;
     d.intervalMs = 50;
-    d.reads = {Read{0x1064, 2, "Xtxt", 100}};
+    d.reads = {Read{.reg = 0x1064, .count = 2, .field = "Xtxt", .scale = 100}};
     d.momentaries = {Momentary{"ZXcmd", 0x0834}, Momentary{"FXcmd", 0x083C}};
-    d.sequences = {Sequence{"LCcmd", {RegisterWrite{0x10DE, "Dltxt"}}}};
+    d.sequences = {Sequence{.button = "LCcmd", .steps = {Write{.reg = 0x10DE, .field = "Dltxt"}}}};
     build(d);
   }
 };
@@ -390,15 +397,14 @@ TEST(EngineStop, StopGoesFirstCancelsAWaitingStartAndIsNeverLost) {
   Link link(&port);
   std::int64_t now = 0;
   ScreenDecl d;
-  d.reads = {Read{0x1058, 1, "Djlel"}, Read{0x10DE, 1, "Dltxt"}};
-  Sequence start{"Qdcmd", {CoilWrite{0x0832}}};
-  start.resumeAt = 0;
-  start.alsoRestores = {"Tzcmd"};
-  Sequence stop{"Tzcmd", {CoilWrite{0x0833}}};
-  stop.stop = true;
-  stop.cancels = {"Qdcmd"};
-  stop.alsoRestores = {"Qdcmd"};
-  Sequence count{"lc1cmd", {RegisterWrite{0x10DE, "Dltxt"}}};
+  d.reads = {Read{.reg = 0x1058, .field = "Djlel"}, Read{.reg = 0x10DE, .field = "Dltxt"}};
+  Sequence start{.button = "Qdcmd", .steps = {Coil{.coil = 0x0832}}, .onDone = {Restore{{"Tzcmd"}}}};
+  Sequence stop{.button = "Tzcmd",
+                .steps = {Coil{.coil = 0x0833}},
+                .kind = Sequence::Kind::Stop,
+                .cancels = {"Qdcmd"},
+                .onDone = {Restore{{"Qdcmd"}}}};
+  Sequence count{.button = "lc1cmd", .steps = {Write{.reg = 0x10DE, .field = "Dltxt"}}};
   d.sequences = {start, stop, count};
   Exchange ex(d);
   ex.setClock([&] { return now; });

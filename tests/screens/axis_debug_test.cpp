@@ -256,10 +256,10 @@ TEST(AxisDebug, LosingTheWindowWhileHeldStopsTheAxisAndTheScreenGoesOn) {
 TEST(AxisDebug, EntriesThatCannotBeSentAreRefused) {
   struct Case { const char* field; const char* typed; const char* button; QString message; std::uint16_t reg; };
   const Case cases[] = {
-      {"JXtxt", "-1", "SXcmd", msg::Negative, reg::JogDistance[reg::X]},
+      {"JXtxt", "-1", "SXcmd", msg::negative(), reg::JogDistance[reg::X]},
       {"JXtxt", "655.36", "SXcmd", msg::tooLarge("655.35"), reg::JogDistance[reg::X]},
-      {"JXtxt", "12mm", "SXcmd", msg::NotANumber, reg::JogDistance[reg::X]},
-      {"JXtxt", "", "SXcmd", msg::NotANumber, reg::JogDistance[reg::X]},
+      {"JXtxt", "12mm", "SXcmd", msg::notANumber(), reg::JogDistance[reg::X]},
+      {"JXtxt", "", "SXcmd", msg::notANumber(), reg::JogDistance[reg::X]},
       {"FXtxt", "2", "SX1cmd", "输入的信号范围不在0-1内", reg::JogDirection[reg::X]},
       {"XXtxt", "14", "SX2cmd", "输入的信号范围不在0-13内", reg::AxisParamReg[reg::ZeroInput][reg::X]},
       {"XXtxt", "-1", "SX2cmd", "输入的信号范围不在0-13内", reg::AxisParamReg[reg::ZeroInput][reg::X]},

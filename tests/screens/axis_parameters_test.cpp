@@ -235,15 +235,15 @@ TEST_F(AxisParametersTest, RangesAndUnencodableValuesAreRefusedAndNothingIsSent)
       {"DBtxt", "655.36", "输入的信号范围不在0-65535内"},
       {"QPtxt", "50001", "输入的信号范围不在0-50000内"},
       {"JPtxt", "1000", "输入的信号范围不在0-999内"},
-      {"QPtxt", "12abc", msg::NotANumber},
-      {"QPtxt", "", msg::NotANumber},
+      {"QPtxt", "12abc", msg::notANumber()},
+      {"QPtxt", "", msg::notANumber()},
       // No range for these fields: what one register cannot hold is refused all the same.
       {"MCtxt", "65536", msg::tooLarge("65535")},
-      {"MCtxt", "-5", msg::Negative},
-      {"MCtxt", "1600x", msg::NotANumber},
+      {"MCtxt", "-5", msg::negative()},
+      {"MCtxt", "1600x", msg::notANumber()},
       {"JLtxt", "65.536", msg::tooLarge("65.535")},
-      {"JLtxt", "-1", msg::Negative},
-      {"JLtxt", "5mm", msg::NotANumber},
+      {"JLtxt", "-1", msg::negative()},
+      {"JLtxt", "5mm", msg::notANumber()},
   };
   for (const Case& c : cases) {
     const QString before = text(c.field);
@@ -286,7 +286,7 @@ TEST_F(AxisParametersTest, DownloadRefusedUntilEveryFieldIsKnown) {
   open(reg::C);
   env.ticks(5);  // half the cycle: five fields still unread
   env.click("SScmd");
-  EXPECT_EQ(env.boxes, QStringList{msg::Unknown});
+  EXPECT_EQ(env.boxes, QStringList{msg::unknown()});
   env.ticks(3);
   EXPECT_TRUE(writesSent().isEmpty());
   env.boxes.clear();

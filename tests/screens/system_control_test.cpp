@@ -370,7 +370,7 @@ TEST_F(SystemControlTest, ZeroAndZeroAreSavedAsTwoWritesThenTheSaveCoil) {
 
 TEST_F(SystemControlTest, SaveRefusedUntilBothSwitchFieldsAreKnown) {
   env.click("Qtcmd");
-  EXPECT_EQ(env.boxes, QStringList{msg::Unknown});
+  EXPECT_EQ(env.boxes, QStringList{msg::unknown()});
   env.ticks(2);
   EXPECT_TRUE(writesSent().isEmpty());
   EXPECT_EQ(button("Qtcmd")->shownColour(), ui::Red);

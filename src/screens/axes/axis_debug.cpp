@@ -79,41 +79,35 @@ const Control ReverseButton{"FZ", "cmd"};   // "反转", yellow, while held
 
 // ---- The exchanges ----------------------------------------------------------------------------
 
-const Range kDirectionRange{0, 1, rangeMessage("0-1")};
-const Range kHomingRange{0, 13, rangeMessage("0-13")};
-
 // Every exchange of the page ends where the read cycle starts, with the first coordinate.
-Sequence apply(const QString& button, QList<WriteStep> steps) {
-  Sequence s{button, std::move(steps), ClearLocks::All};
-  s.intervalOnClick = 80;  // the apply buttons slow the tick to 80 ms for the rest of the visit
-  s.resumeAt = 0;
-  return s;
+// The apply buttons slow the tick to 80 ms for the rest of the visit.
+Sequence apply(const QString& button, QList<Step> steps) {
+  return Sequence{.button = button, .steps = std::move(steps), .clears = ClearLocks::All, .onClick = {SetInterval{80}}};
 }
 
 Sequence command(const QString& button, std::uint16_t coil) {
-  Sequence s{button, {CoilWrite{coil}}};
-  s.resumeAt = 0;
-  return s;
+  return Sequence{.button = button, .steps = {Coil{.coil = coil}}};
 }
 
 ScreenDecl exchangeTable(const Page& p) {
-  ScreenDecl d;
-  d.intervalMs = 50;
-  d.silentLimit = 8;
+  ScreenDecl d{.intervalMs = 50, .silentLimit = 8};
   for (const AxisGroup& g : p.axes) {
     const int a = g.axis;
     const QChar l = g.letter;
     // Coordinate (hundredths of a mm, signed pair), jog distance (hundredths), direction, homing input.
-    d.reads << Read{reg::Position[a], 2, Coordinate.name(l), 100}
-            << Read{reg::JogDistance[a], 1, Distance.name(l), 100}
-            << Read{reg::JogDirection[a], 1, Direction.name(l)}
-            << Read{reg::AxisParamReg[reg::ZeroInput][a], 1, Homing.name(l)};
+    d.reads << Read{.reg = reg::Position[a], .count = 2, .field = Coordinate.name(l), .scale = 100}
+            << Read{.reg = reg::JogDistance[a], .field = Distance.name(l), .scale = 100}
+            << Read{.reg = reg::JogDirection[a], .field = Direction.name(l)}
+            << Read{.reg = reg::AxisParamReg[reg::ZeroInput][a], .field = Homing.name(l)};
     // The jog distance is typed in mm and sent in hundredths; it must be a plain number that fits
     // one register (0 to 655.35 mm). The homing input is kept by the controller at once.
-    d.sequences << apply(ApplyDistance.name(l), {RegisterWrite{reg::JogDistance[a], Distance.name(l), 1, 100, {}, true}})
-                << apply(ApplyDirection.name(l), {RegisterWrite{reg::JogDirection[a], Direction.name(l), 1, 1, kDirectionRange}})
-                << apply(ApplyHoming.name(l), {RegisterWrite{reg::AxisParamReg[reg::ZeroInput][a], Homing.name(l), 1, 1, kHomingRange},
-                                               CoilWrite{coil::SaveParameters}})
+    d.sequences << apply(ApplyDistance.name(l), {Write{.reg = reg::JogDistance[a], .field = Distance.name(l),
+                                                       .scale = 100, .wholeText = true}})
+                << apply(ApplyDirection.name(l), {Write{.reg = reg::JogDirection[a], .field = Direction.name(l),
+                                                        .range = range(0, 1)}})
+                << apply(ApplyHoming.name(l), {Write{.reg = reg::AxisParamReg[reg::ZeroInput][a], .field = Homing.name(l),
+                                                     .range = range(0, 13)},
+                                               Coil{.coil = coil::SaveParameters}})
                 << command(JogButton.name(l), coil::Jog[a])
                 << command(HomeButton.name(l), coil::Home[a]);
     d.momentaries << Momentary{ForwardButton.name(l), coil::Forward[a]}

@@ -40,7 +40,7 @@ constexpr std::array<Param, reg::AxisParamCount> kParams = {{
 std::optional<Range> rangeOf(const Param& p, int axis) {
   const int max = axis == reg::X ? p.maxOnX : p.max;
   if (max == kNoRange) return std::nullopt;
-  return Range{0, double(max), rangeMessage(QStringLiteral("0-%1").arg(max))};
+  return range(0, max);
 }
 
 constexpr int kIntervalMs = 80;       // at load and at the click of SScmd
@@ -48,12 +48,10 @@ constexpr int kAfterSaveMs = 50;      // once the save coil is answered
 constexpr int kSilentLimit = 8;
 
 ScreenDecl exchangeTable() {
-  ScreenDecl d;
-  d.intervalMs = kIntervalMs;
-  d.silentLimit = kSilentLimit;
-  d.reads = axisParameterReads(reg::X);
-  d.sequences = {axisParameterDownload(reg::X)};
-  return d;
+  return ScreenDecl{.intervalMs = kIntervalMs,
+                    .silentLimit = kSilentLimit,
+                    .reads = axisParameterReads(reg::X),
+                    .sequences = {axisParameterDownload(reg::X)}};
 }
 
 const QStringList kInstructions = {
@@ -90,25 +88,26 @@ const QStringList kInstructions = {
 QList<Read> axisParameterReads(int axis) {
   QList<Read> reads;
   for (int k = 0; k < reg::AxisParamCount; ++k)
-    reads << Read{reg::AxisParamReg[k][axis], 1, kParams[k].field, kParams[k].scale};
+    reads << Read{.reg = reg::AxisParamReg[k][axis], .field = kParams[k].field, .scale = kParams[k].scale};
   return reads;
 }
 
 // "下载并保存数据": the ten writes in table order, then the save coil (sent once), locks all
 // cleared; the first write goes out one full interval after the click, 80 ms ticks while it
-// runs and 50 ms once the save is answered.
+// runs and 50 ms once the save is answered; reading then starts again at the axis's first
+// parameter.
 Sequence axisParameterDownload(int axis) {
-  Sequence s{"SScmd", {}, ClearLocks::All};
+  Sequence s{.button = "SScmd",
+             .clears = ClearLocks::All,
+             .onClick = {SetInterval{kIntervalMs}, RestartTimer{}},
+             .onDone = {SetInterval{kAfterSaveMs}}};
   for (int k = 0; k < reg::AxisParamCount; ++k) {
     const Param& p = kParams[k];
     // The scaled fields are taken as numbers as a whole; the others by their leading number.
-    s.steps << RegisterWrite{reg::AxisParamReg[k][axis], p.field, 1, p.scale, rangeOf(p, axis), p.scale != 1};
+    s.steps << Write{.reg = reg::AxisParamReg[k][axis], .field = p.field, .scale = p.scale,
+                     .range = rangeOf(p, axis), .wholeText = p.scale != 1};
   }
-  s.steps << CoilWrite{coil::SaveParameters};
-  s.restartTimer = true;
-  s.intervalOnClick = kIntervalMs;
-  s.intervalAfter = kAfterSaveMs;
-  s.resumeAt = 0;  // reading starts again at the axis's first parameter
+  s.steps << Coil{.coil = coil::SaveParameters};
   return s;
 }
 

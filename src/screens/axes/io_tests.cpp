@@ -20,22 +20,8 @@ constexpr int kInputsPerRow = 7;
 
 // An indicator shows the text of the state it reads; a state it has no text for blanks it, so an
 // old "ON" never stands for a reading the controller did not give.
-QString inputText(std::int64_t state) {
-  switch (state) {
-    case 0: return QStringLiteral("A");   // no test running
-    case 1: return QStringLiteral("ON");  // input active
-    case 2: return QStringLiteral("OF");  // input inactive
-    default: return QString();
-  }
-}
-
-QString settingText(std::int64_t setting) {
-  switch (setting) {
-    case 0: return QStringLiteral("ON");
-    case 1: return QStringLiteral("OF");
-    default: return QString();
-  }
-}
+const Texts kInputStates = {{0, QStringLiteral("A")}, {1, QStringLiteral("ON")}, {2, QStringLiteral("OF")}};
+const Texts kOutputSettings = {{0, QStringLiteral("ON")}, {1, QStringLiteral("OF")}};
 
 QString indicator(int n) { return QStringLiteral("YN%1txt").arg(n); }
 
@@ -49,32 +35,28 @@ ValueField* bold(ValueField* f) {
 // Input n is read from 0x10C8 + (n - 1), one input per tick, round and round; the test button
 // keeps the input test coil on while it is held.
 ScreenDecl inputTable() {
-  ScreenDecl d;
-  d.intervalMs = 70;
-  d.silentLimit = 8;
+  ScreenDecl d{.intervalMs = 70, .silentLimit = 8};
   for (int n = 1; n <= kInputs; ++n)
-    d.reads << Read{static_cast<std::uint16_t>(reg::InputTestState + n - 1), 1, indicator(n), 1, inputText};
+    d.reads << Read{.reg = static_cast<std::uint16_t>(reg::InputTestState + n - 1), .field = indicator(n), .texts = kInputStates};
   d.momentaries = {Momentary{"SDcmd", coil::InputTest}};
   return d;
 }
 
-// Reads the output number and its setting; "确定测试" writes both and then runs the test coil.
-ScreenDecl outputTable(std::function<void(std::int64_t)> settingRead) {
-  ScreenDecl d;
-  d.intervalMs = 50;
-  d.silentLimit = 5;
-  d.reads = {Read{reg::OutputTestNumber, 1, "SCtxt"},
-             Read{reg::OutputTestSetting, 1, "DMtxt", 1, {}, std::move(settingRead)}};
-  Sequence test{"SDcmd",
-                {RegisterWrite{reg::OutputTestNumber, "SCtxt", 1, 1, Range{1, 12, rangeMessage("1-12")}},
-                 RegisterWrite{reg::OutputTestSetting, "DMtxt", 1, 1, Range{0, 1, rangeMessage("0-1")}},
-                 CoilWrite{coil::OutputTest}},
-                ClearLocks::All};
-  test.restartTimer = true;
-  test.intervalOnClick = 80;  // and it stays 80 ms for the rest of the visit
-  test.resumeAt = 0;
-  d.sequences = {test};
-  return d;
+// Reads the output number and its setting (shown as ON/OF beside it); "确定测试" writes both and
+// then runs the test coil, and the tick stays 80 ms for the rest of the visit.
+ScreenDecl outputTable() {
+  return ScreenDecl{
+      .intervalMs = 50,
+      .silentLimit = 5,
+      .reads = {Read{.reg = reg::OutputTestNumber, .field = "SCtxt"},
+                Read{.reg = reg::OutputTestSetting, .field = "DMtxt", .also = {Show{"YNtxt", kOutputSettings}}}},
+      .sequences = {Sequence{.button = "SDcmd",
+                             .steps = {Write{.reg = reg::OutputTestNumber, .field = "SCtxt", .range = range(1, 12)},
+                                       Write{.reg = reg::OutputTestSetting, .field = "DMtxt", .range = range(0, 1)},
+                                       Coil{.coil = coil::OutputTest}},
+                             .clears = ClearLocks::All,
+                             .onClick = {SetInterval{80}, RestartTimer{}}}},
+  };
 }
 
 const QStringList kOutputHelp = {"",  "注意：", "当点击的按钮出", "现20秒没有恢复", "本色，请再点击", "一次。",
@@ -104,7 +86,7 @@ InputTest::InputTest() : Screen("Mainfrm9", inputTable()) {
   bindControls();
 }
 
-OutputTest::OutputTest() : Screen("Mainfrm10", outputTable([this](std::int64_t v) { showSetting(v); })) {
+OutputTest::OutputTest() : Screen("Mainfrm10", outputTable()) {
   auto* top = new QVBoxLayout(this);
   QLabel* title = heading("Label1", "12路外部输出测试");
   paint(title, Panel);  // its text in the plain label colour
@@ -134,7 +116,5 @@ OutputTest::OutputTest() : Screen("Mainfrm10", outputTable([this](std::int64_t v
 
   bindControls();
 }
-
-void OutputTest::showSetting(std::int64_t setting) { control<QLineEdit>("YNtxt")->setText(settingText(setting)); }
 
 }  // namespace lorvane::screens

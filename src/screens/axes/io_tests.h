@@ -17,9 +17,6 @@ class OutputTest : public ui::Screen {
   Q_OBJECT
  public:
   OutputTest();
-
- private:
-  void showSetting(std::int64_t setting);
 };
 
 }  // namespace lorvane::screens

@@ -30,9 +30,7 @@ const Drive kDrives[] = {
 };
 
 ScreenDecl exchangeTable() {
-  ScreenDecl d;
-  d.intervalMs = 50;
-  d.silentLimit = 5;
+  ScreenDecl d{.intervalMs = 50, .silentLimit = 5};
   for (const Drive& drive : kDrives) {
     d.momentaries << Momentary{drive.forward, coil::Forward[drive.axis]}
                   << Momentary{drive.reverse, coil::Reverse[drive.axis]};

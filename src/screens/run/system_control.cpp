@@ -22,89 +22,71 @@ QString runStatusText(std::int64_t v) {
 }
 
 // A signal or output label: 0 its "OFF" text, 1 its "ON" text, anything else nothing.
-std::function<QString(std::int64_t)> onOff(const QString& name) {
-  return [name](std::int64_t v) {
-    if (v == 0) return name + QStringLiteral(" OFF");
-    if (v == 1) return name + QStringLiteral(" ON");
-    return QString();
-  };
-}
+Texts onOff(const QString& name) { return {{0, name + QStringLiteral(" OFF")}, {1, name + QStringLiteral(" ON")}}; }
 
-QString drawingModeText(std::int64_t v) {
-  switch (v) {
-    case 1: return QStringLiteral("xyc轴画圆弧");
-    case 2: return QStringLiteral("xy轴画直线");
-    case 3: return QStringLiteral("多轴普通功能");
-    default: return {};
-  }
-}
+const Texts kDrawingModes = {{1, QStringLiteral("xyc轴画圆弧")}, {2, QStringLiteral("xy轴画直线")}, {3, QStringLiteral("多轴普通功能")}};
 
 // ---- The phase table -------------------------------------------------------------------------
 
-// Reads 0..21 in the order the controller is polled; the run status is read 2, where start and
-// stop resume.
-constexpr int kRunStatusRead = 2;
-
 ScreenDecl exchangeTable(SystemControl* self) {
-  ScreenDecl d;
-  d.intervalMs = SystemControl::kIdleMs;
-  d.silentLimit = 5;
   // A running step makes the ticks 10 ms for as long as the screen stays open.
   const auto fasterWhileRunning = [self](std::int64_t v) {
     if (v >= 1 && v <= 50) self->exchange().setInterval(SystemControl::kRunningMs);
   };
-  d.reads = {
-      // phase, register,                     field,   scaling / display
-      /*  0 */ Read{reg::CurrentProject, 1, "Dgtxt"},
-      /*  1 */ Read{reg::ProductionCount, 1, "Dltxt"},
-      /*  2 */ Read{reg::RunStatus, 1, "Djlel", 1, runStatusText, fasterWhileRunning},
-      /*  3 */ Read{reg::SignalJA + 0, 1, "Alel", 1, onOff("JA")},
-      /*  4 */ Read{reg::SignalJA + 3, 1, "Dlel", 1, onOff("JD")},
-      /*  5 */ Read{reg::SignalJA + 1, 1, "Blel", 1, onOff("JB")},
-      /*  6 */ Read{reg::SignalJA + 2, 1, "Clel", 1, onOff("JC")},
-      /*  7 */ Read{reg::SignalJA + 4, 1, "Elel", 1, onOff("JE")},
-      /*  8 */ Read{reg::OutputY1 + 0, 1, "Y1lel", 1, onOff("Y1")},
-      /*  9 */ Read{reg::OutputY1 + 1, 1, "Y2lel", 1, onOff("Y2")},
-      /* 10 */ Read{reg::OutputY1 + 2, 1, "Y3lel", 1, onOff("Y3")},
-      /* 11 */ Read{reg::OutputY1 + 3, 1, "Y4lel", 1, onOff("Y4")},
-      /* 12 */ Read{reg::DrawingMode, 1, "XYclel", 1, drawingModeText},
-      /* 13 */ Read{reg::StartDelay, 1, "Qytxt"},
-      /* 14 */ Read{reg::EndDelay, 1, "Jytxt"},
-      /* 15 */ Read{reg::Position[reg::X], 2, "Xtxt", 100},
-      /* 16 */ Read{reg::Position[reg::Y], 2, "Ytxt", 100},
-      /* 17 */ Read{reg::Position[reg::Z], 2, "Ztxt", 100},
-      /* 18 */ Read{reg::Position[reg::C], 2, "Ctxt", 100},
-      /* 19 */ Read{reg::Position[reg::A], 2, "Atxt", 100},
-      /* 20 */ Read{reg::StartSwitch, 1, "Qktxt"},
-      /* 21 */ Read{reg::StopSwitch, 1, "Tktxt"},
-  };
-
-  const Range count{0, 65535, rangeMessage("0-65535")};
+  const Range count = range(0, 65535);
   // The message says "1-13" although 0 (no input assigned) is accepted: the text operators know.
   const Range switchInput{0, 13, rangeMessage("1-13")};
-
-  // phase 22: the production count
-  Sequence lc1{"lc1cmd", {RegisterWrite{reg::ProductionCount, "Dltxt", 1, 1, count}}, ClearLocks::All};
-  lc1.resumeAt = 0;
-  // phases 23, 24, 25: both switch inputs, then the save coil, sent again until answered
-  Sequence save{"Qtcmd",
-                {RegisterWrite{reg::StartSwitch, "Qktxt", 1, 1, switchInput},
-                 RegisterWrite{reg::StopSwitch, "Tktxt", 1, 1, switchInput},
-                 CoilWrite{coil::SaveParameters, true, true}},
-                ClearLocks::All};
-  save.resumeAt = 0;
-  // phases 26, 27 -> 28: start and stop; the reply restores both buttons and the cycle goes on
-  // at the run status
-  Sequence start{"Qdcmd", {CoilWrite{coil::Start}}};
-  start.alsoRestores = {"Tzcmd"};
-  start.resumeAt = kRunStatusRead;
-  Sequence stop{"Tzcmd", {CoilWrite{coil::Stop}}};
-  stop.stop = true;  // goes first, repeats until answered, and drops a start still waiting
-  stop.cancels = {"Qdcmd"};
-  stop.alsoRestores = {"Qdcmd"};
-  stop.resumeAt = kRunStatusRead;
-  d.sequences = {lc1, save, start, stop};
-  return d;
+  return ScreenDecl{
+      .intervalMs = SystemControl::kIdleMs,
+      .silentLimit = 5,
+      // In the order the controller is polled; start and stop resume at the run status.
+      .reads = {
+          Read{.reg = reg::CurrentProject, .field = "Dgtxt"},
+          Read{.reg = reg::ProductionCount, .field = "Dltxt"},
+          Read{.reg = reg::RunStatus, .field = "Djlel", .text = runStatusText, .then = fasterWhileRunning},
+          Read{.reg = reg::SignalJA + 0, .field = "Alel", .texts = onOff("JA")},
+          Read{.reg = reg::SignalJA + 3, .field = "Dlel", .texts = onOff("JD")},
+          Read{.reg = reg::SignalJA + 1, .field = "Blel", .texts = onOff("JB")},
+          Read{.reg = reg::SignalJA + 2, .field = "Clel", .texts = onOff("JC")},
+          Read{.reg = reg::SignalJA + 4, .field = "Elel", .texts = onOff("JE")},
+          Read{.reg = reg::OutputY1 + 0, .field = "Y1lel", .texts = onOff("Y1")},
+          Read{.reg = reg::OutputY1 + 1, .field = "Y2lel", .texts = onOff("Y2")},
+          Read{.reg = reg::OutputY1 + 2, .field = "Y3lel", .texts = onOff("Y3")},
+          Read{.reg = reg::OutputY1 + 3, .field = "Y4lel", .texts = onOff("Y4")},
+          Read{.reg = reg::DrawingMode, .field = "XYclel", .texts = kDrawingModes},
+          Read{.reg = reg::StartDelay, .field = "Qytxt"},
+          Read{.reg = reg::EndDelay, .field = "Jytxt"},
+          Read{.reg = reg::Position[reg::X], .count = 2, .field = "Xtxt", .scale = 100},
+          Read{.reg = reg::Position[reg::Y], .count = 2, .field = "Ytxt", .scale = 100},
+          Read{.reg = reg::Position[reg::Z], .count = 2, .field = "Ztxt", .scale = 100},
+          Read{.reg = reg::Position[reg::C], .count = 2, .field = "Ctxt", .scale = 100},
+          Read{.reg = reg::Position[reg::A], .count = 2, .field = "Atxt", .scale = 100},
+          Read{.reg = reg::StartSwitch, .field = "Qktxt"},
+          Read{.reg = reg::StopSwitch, .field = "Tktxt"},
+      },
+      .sequences = {
+          // The production count.
+          Sequence{.button = "lc1cmd",
+                   .steps = {Write{.reg = reg::ProductionCount, .field = "Dltxt", .range = count}},
+                   .clears = ClearLocks::All},
+          // Both switch inputs, then the save coil, sent again until answered.
+          Sequence{.button = "Qtcmd",
+                   .steps = {Write{.reg = reg::StartSwitch, .field = "Qktxt", .range = switchInput},
+                             Write{.reg = reg::StopSwitch, .field = "Tktxt", .range = switchInput},
+                             Coil{.coil = coil::SaveParameters, .repeat = true}},
+                   .clears = ClearLocks::All},
+          // Start and stop: the reply restores both buttons and the cycle goes on at the run status.
+          Sequence{.button = "Qdcmd",
+                   .steps = {Coil{.coil = coil::Start}},
+                   .onDone = {Restore{{"Tzcmd"}}, ResumeAt{"Djlel"}}},
+          // The stop goes first, repeats until answered, and drops a start still waiting.
+          Sequence{.button = "Tzcmd",
+                   .steps = {Coil{.coil = coil::Stop}},
+                   .kind = Sequence::Kind::Stop,
+                   .cancels = {"Qdcmd"},
+                   .onDone = {Restore{{"Qdcmd"}}, ResumeAt{"Djlel"}}},
+      },
+  };
 }
 
 }  // namespace
