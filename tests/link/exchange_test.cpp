@@ -392,6 +392,119 @@ TEST_F(Jog, LeavingTakesNoMoreClicksOrPressesAndSendsOnlyTheOff) {
   EXPECT_FALSE(ex->anyCoilOn());
 }
 
+// The steps and conditions a project screen needs, on a small screen of their own.
+class Steps : public Engine {
+ protected:
+  void SetUp() override {
+    ScreenDecl d{.intervalMs = 50};
+    d.reads = {Read{.reg = 0x1025, .field = "PRtxt"},
+               Read{.reg = 0x10FF, .field = "Label9", .texts = {{2, "开启XYZCA轴普通功能"}},
+                    .also = {Show{"Label8", {{1, "关闭XY轴画直线"}, {2, "关闭XY轴画直线"}}}}}};
+    d.sequences = {
+        Sequence{.button = "PRcmd", .steps = {Write{.reg = 0x1025, .field = "PRtxt", .range = range(1, 10)}},
+                 .onDone = {ForgetBanked{}}},
+        Sequence{.button = "QCcmd",
+                 .steps = {Coil{.coil = 0x0809}},
+                 .confirm = Confirm{" 删除数据提醒",
+                                    [](const auto& lastRead) {
+                                      return QStringLiteral("是否删除%1号工程的基本参数？").arg(lastRead("PRtxt").value_or(0));
+                                    }},
+                 .refusedWhile = {"PRcmd"},
+                 .busyMessage = "busy",
+                 .needsRead = {"PRtxt"},
+                 .unreadMessage = "unread"},
+        Sequence{.button = "DQcmd", .steps = {Pulse{.coil = 0x0808, .onMs = 2000, .afterMs = 2000, .undelivered = "not reset"}}},
+    };
+    build(d);
+    ex->setAsker([this](const QString& title, const QString& text) {
+      asked << title + "|" + text;
+      return answer;
+    });
+  }
+  QStringList asked;
+  bool answer = false;
+};
+
+TEST_F(Steps, ConfirmationNamesTheProjectReadAndCancelSendsNothing) {
+  ex->click("QCcmd");
+  EXPECT_EQ(messages, QStringList{"unread"}) << "not before the project number has been read";
+  messages.clear();
+  ASSERT_EQ(step(), "010310250001");
+  answerWord(3);
+  ex->typeField("PRtxt", "7");  // typed, not yet written: the question names the project read
+  ex->click("QCcmd");
+  EXPECT_EQ(asked, QStringList{" 删除数据提醒|是否删除3号工程的基本参数？"});
+  EXPECT_FALSE(ex->isPending("QCcmd"));
+  for (int t = 0; t < 3; ++t) {
+    const QByteArray sent = step();
+    EXPECT_FALSE(sent.startsWith("0105")) << "Cancel sends nothing";
+    if (!sent.isEmpty()) answerWord(2);
+  }
+  answer = true;
+  ex->click("PRcmd");
+  ex->click("QCcmd");
+  EXPECT_EQ(messages, QStringList{"busy"}) << "refused while the project number is not acknowledged";
+}
+
+TEST_F(Steps, ThePulseWaitsSendingNothingAndItsOffIsGuaranteed) {
+  ex->click("DQcmd");
+  EXPECT_EQ(step(), "01050808FF00");
+  echo();
+  QList<QByteArray> during;
+  for (int t = 0; t < 38; ++t) during << step(50);  // 1.9 s of the 2 s wait
+  EXPECT_EQ(during.join(), QByteArray()) << "a timed wait sends nothing";
+  EXPECT_TRUE(ex->isPending("DQcmd"));
+  // A message box opens: the OFF still goes out when the time is up.
+  duringMessage = [&] {
+    QByteArray s;
+    for (int t = 0; t < 4 && s.isEmpty(); ++t) s = step(50);
+    EXPECT_EQ(s, "010508080000");
+    echo();
+  };
+  type("PRtxt", "abc");
+  ex->click("PRcmd");
+  for (int t = 0; t < 38; ++t) EXPECT_EQ(step(50), QByteArray()) << "the wait after the OFF";
+  for (int t = 0; t < 3 && ex->isPending("DQcmd"); ++t) step();
+  EXPECT_FALSE(ex->isPending("DQcmd"));
+}
+
+TEST_F(Steps, LeavingDuringThePulseSendsItsOffAndTellsWhenItDoesNotGetThrough) {
+  ex->click("DQcmd");
+  ASSERT_EQ(step(), "01050808FF00");
+  echo();
+  step();
+  ex->beginLeave();
+  EXPECT_EQ(step(), "010508080000") << "the OFF at once, not after the wait";
+  EXPECT_EQ(ex->undeliveredPulses(), QStringList{"not reset"});
+  echo();
+  EXPECT_TRUE(ex->undeliveredPulses().isEmpty());
+  EXPECT_FALSE(ex->hasSafetyWork());
+}
+
+TEST_F(Steps, AReadFillsSeveralControlsAndAStepChangeForgetsBankedValues) {
+  QHash<QString, QString> shown;
+  QObject::connect(ex.get(), &Exchange::fieldShown, [&](const Name& f, const QString& t) { shown[f] = t; });
+  ASSERT_EQ(step(), "010310250001");
+  answerWord(2);
+  ASSERT_EQ(step(), "010310FF0001");
+  answerWord(2);
+  EXPECT_EQ(shown.value("Label9"), "开启XYZCA轴普通功能");
+  EXPECT_EQ(shown.value("Label8"), "关闭XY轴画直线");
+  ASSERT_EQ(step(), "010310250001");
+  answerWord(2);
+  ASSERT_EQ(step(), "010310FF0001");
+  answerWord(4);
+  EXPECT_EQ(shown.value("Label9"), "") << "a value without a text blanks the control";
+  EXPECT_EQ(shown.value("Label8"), "");
+  type("PRtxt", "5");
+  ex->lockField("Label9");
+  ex->click("PRcmd");
+  ASSERT_EQ(step(), "011010250001020005");
+  echo();
+  EXPECT_FALSE(ex->isLocked("Label9")) << "a project change clears every lock";
+  EXPECT_FALSE(ex->lastRead("Label9").has_value()) << "and forgets the step's values";
+}
+
 TEST(EngineStop, StopGoesFirstCancelsAWaitingStartAndIsNeverLost) {
   ScriptedPort port;
   Link link(&port);
