@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "shell/main_screen.h"
@@ -26,7 +27,36 @@ ScreenMap::~ScreenMap() {
 
 void ScreenMap::addScreen(const QString& formName, Factory factory) { factories_[formName] = std::move(factory); }
 
+const QStringList& formNames() {
+  static const QStringList names = [] {
+    QStringList n;
+    for (int i = 1; i <= 24; ++i) n << (i == 8 ? QStringLiteral("mainfrm8") : QStringLiteral("Mainfrm%1").arg(i));
+    return n;
+  }();
+  return names;
+}
+
 void ScreenMap::addRoute(Route route) { routes_ << std::move(route); }
+
+QStringList ScreenMap::check() const {
+  QStringList problems;
+  for (const Route& r : routes_) {
+    if (!formNames().contains(r.from)) problems << QStringLiteral("route from unknown form %1").arg(r.from);
+    if (!r.target && !formNames().contains(r.to))
+      problems << QStringLiteral("route %1/%2 to unknown form %3").arg(r.from, r.button, r.to);
+  }
+  for (const QString& name : factories_.keys()) {
+    if (!formNames().contains(name)) problems << QStringLiteral("unknown form %1").arg(name);
+    std::unique_ptr<Form> form(build(name));
+    if (form->objectName() != name) problems << QStringLiteral("form %1 calls itself %2").arg(name, form->objectName());
+    if (const auto* screen = qobject_cast<ui::Screen*>(form.get()))
+      for (const QString& missing : screen->unknownNames()) problems << QStringLiteral("%1: no control %2").arg(name, missing);
+    for (const Route& r : routes_)
+      if (r.from == name && !form->control<QPushButton>(r.button))
+        problems << QStringLiteral("%1: no button %2 for its route").arg(name, r.button);
+  }
+  return problems;
+}
 
 QStringList ScreenMap::screenNames() const {
   QStringList names = factories_.keys();
@@ -111,10 +141,13 @@ class Changing {
 
 void ScreenMap::go(Form* from, const Route& route) {
   if (changing_ || ending_ || !loaded_.contains(from)) return;  // joins the change under way
-  if (!factories_.contains(route.to)) return;                    // a screen not built yet
+  if (route.guard && !route.guard(from)) return;                // the screen says not now
+  Route chosen = route;
+  if (route.target) chosen.to = route.target();
+  if (!factories_.contains(chosen.to)) return;  // leads nowhere now, or to a screen not built yet
   {
     Changing changing(changing_);
-    change(from, route);
+    change(from, chosen);
   }
   afterChange();
 }

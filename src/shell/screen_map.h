@@ -14,12 +14,20 @@ namespace lorvane::shell {
 struct Route {
   QString from;
   QString button;
-  QString to;            // a form name
+  QString to = {};         // a form name
   bool closeFirst = true;  // the port is closed before the target is shown
   bool unload = true;      // the screen left is unloaded (the diagram's "返回" keeps it)
   // Done after the target is shown, before its first tick (the axis menu names the axis).
   std::function<void(ui::Form*)> afterShow = {};
+  // Decided by the screen at the click: whether the button leads anywhere now (a function
+  // label that is on); if not, nothing happens and the port stays open.
+  std::function<bool(ui::Form* from)> guard = {};
+  // A target computed at the click (the step page chain entered); "" leads nowhere.
+  std::function<QString()> target = {};
 };
+
+// The 24 forms of the program, by name.
+const QStringList& formNames();
 
 class ScreenMap : public QObject {
   Q_OBJECT
@@ -44,6 +52,9 @@ class ScreenMap : public QObject {
 
   // Changes screen as a route says.
   void go(ui::Form* from, const Route& route);
+  // Builds every screen and checks every route and every name the screens' tables use: a
+  // misspelled control or form name is a problem listed here (empty: all is well).
+  QStringList check() const;
 
  signals:
   void changed(ui::Form* current);

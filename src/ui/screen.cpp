@@ -74,6 +74,8 @@ bool Screen::closePort() {
   waited.start();
   while (link_ && link_->isOpen() && exchange_.hasSafetyWork() && waited.elapsed() < kLeaveWaitMs) waitMs(5);
   const bool stopped = !exchange_.anyCoilOn();
+  // A command coil switched on for a while (read the project, say) whose OFF did not get through.
+  for (const QString& text : exchange_.undeliveredPulses()) showMessage(this, text);
   if (link_ && !link_->isOpen()) onPortLost();  // the line failed during the wait: say so
   dropLink();
   closing_ = false;
@@ -115,7 +117,17 @@ void Screen::changeEvent(QEvent* e) {
   Form::changeEvent(e);
 }
 
+QStringList Screen::unknownNames() const {
+  QStringList missing;
+  for (const Name& n : namesUsed(exchange_.declaration()))
+    if (!findChild<QWidget*>(n)) missing << n;
+  return missing;
+}
+
 void Screen::bindControls() {
+  if (const QStringList missing = unknownNames(); !missing.isEmpty())
+    qWarning("%s: the exchange tables name controls it does not have: %s", qPrintable(objectName()),
+             qPrintable(missing.join(QStringLiteral(", "))));
   connect(&exchange_, &Exchange::fieldShown, this, [this](const Name& name, const QString& text) {
     if (auto* f = findChild<QLineEdit*>(name)) f->setText(text);
     else if (auto* l = findChild<QLabel*>(name)) l->setText(text);

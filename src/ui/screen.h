@@ -34,6 +34,8 @@ class Screen : public Form {
   bool leave() override { return closePort(); }
   // A message box of this screen: while it is open only OFFs and stops go out.
   void message(const QString& text);
+  // Names in the exchange tables that no control of the screen carries (a misspelling).
+  QStringList unknownNames() const;
 
   // How long leaving waits for OFFs and stops to be acknowledged.
   static constexpr int kLeaveWaitMs = 1500;

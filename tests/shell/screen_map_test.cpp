@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "screen_env.h"
+#include "ui/controls.h"
 #include "ui/session.h"
 
 using namespace lorvane;
@@ -139,6 +140,72 @@ TEST(ScreenMap, ScreenThatCannotOpenThePortReturnsToTheMainScreenPortClosed) {
   env.refuseOpen = false;
   env.click("Okcmd");  // the operator opens it again by hand
   EXPECT_TRUE(env.map().current()->control<QPushButton>("Xkcmd")->isEnabled());
+}
+
+}  // namespace
+
+namespace {
+
+// A screen whose exchange table names a control it does not have.
+class Misspelt : public ui::Screen {
+ public:
+  Misspelt()
+      : Screen("Mainfrm12", ScreenDecl{.reads = {Read{.reg = 0x1025, .field = "PRtxtt"}}}) {
+    ui::build(*this, {ui::entry("PRtxt", "0", "", 0), ui::button("SYcmd", "返回主界面", ui::Green, "", 1)});
+    bindControls();
+  }
+};
+
+TEST(ScreenMap, EveryScreenAndRouteNamesOnlyWhatExists) {
+  shell::ScreenMap map;
+  shell::addStandardScreens(map);
+  EXPECT_EQ(map.check(), QStringList{});
+
+  map.addScreen("Mainfrm12", [] { return new Misspelt; });
+  map.addRoute({"Mainfrm13", "SY6cmd", "Mainfrm121"});
+  const QStringList problems = map.check();
+  EXPECT_TRUE(problems.contains("Mainfrm12: no control PRtxtt")) << problems.join('\n').toStdString();
+  EXPECT_TRUE(problems.contains("Mainfrm12: no button XYcmd for its route")) << problems.join('\n').toStdString();
+  EXPECT_TRUE(problems.contains("route Mainfrm13/SY6cmd to unknown form Mainfrm121")) << problems.join('\n').toStdString();
+}
+
+// Stand-in pages: a button whose label decides whether it leads anywhere, and a back button whose
+// target comes from the chain entered.
+class Page : public ui::Form {
+ public:
+  explicit Page(const QString& name) : Form(name) {
+    ui::build(*this, {ui::label("Label7", "", "", 0), ui::button("JYcmd", "进入圆弧", ui::Yellow, "", 1),
+                      ui::button("SY20cmd", "上一页", ui::Yellow, "", 1)});
+  }
+};
+
+TEST(ScreenMap, GuardedAndComputedRoutes) {
+  ScreenEnv env;
+  for (const char* name : {"Mainfrm13", "Mainfrm14", "Mainfrm19", "Mainfrm20"})
+    env.map().addScreen(name, [n = QString(name)] { return new Page(n); });
+  env.map().addRoute({.from = "Mainfrm1", .button = "Efcmd", .to = "Mainfrm13"});
+  env.map().addRoute({.from = "Mainfrm13", .button = "JYcmd", .to = "Mainfrm20",
+                      .guard = [](ui::Form* f) { return f->control<QLabel>("Label7")->text() == "开启XYC轴画圆弧"; }});
+  env.map().addRoute({.from = "Mainfrm20", .button = "SY20cmd", .target = [] {
+                        return ui::session().entryFunction == 1 ? QString("Mainfrm14")
+                               : ui::session().entryFunction == 2 ? QString("Mainfrm19") : QString();
+                      }});
+  env.start();
+  env.click("Okcmd");
+  env.click("Efcmd");
+  ASSERT_EQ(current(env), "Mainfrm13");
+  env.click("JYcmd");
+  EXPECT_EQ(current(env), "Mainfrm13") << "the label is not on: the button leads nowhere";
+  env.map().current()->control<QLabel>("Label7")->setText("开启XYC轴画圆弧");
+  env.click("JYcmd");
+  ASSERT_EQ(current(env), "Mainfrm20");
+  struct Case { int entry; const char* arrive; };
+  for (const Case& c : {Case{0, "Mainfrm20"}, Case{2, "Mainfrm19"}}) {
+    ui::session().entryFunction = c.entry;
+    env.click("SY20cmd");
+    EXPECT_EQ(current(env), c.arrive) << c.entry;
+  }
+  EXPECT_EQ(env.map().loadedForms().size(), 1);
 }
 
 }  // namespace
