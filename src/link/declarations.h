@@ -109,7 +109,11 @@ struct Message {
 struct StartSequence {  // as if this button were clicked
   Name button = {};
 };
-using Effect = std::variant<Restore, ResumeAt, KeepCycle, SetInterval, RestartTimer, ForgetBanked, Message, StartSequence>;
+struct Blank {  // these controls show nothing until their registers are read again
+  QList<Name> controls = {};
+};
+using Effect =
+    std::variant<Restore, ResumeAt, KeepCycle, SetInterval, RestartTimer, ForgetBanked, Message, StartSequence, Blank>;
 // Once a sequence is done the read cycle starts again from its first read, unless the effects
 // say ResumeAt or KeepCycle.
 using Effects = QList<Effect>;

@@ -89,6 +89,7 @@ QList<Name> namesUsed(const ScreenDecl& d) {
         if (const auto* r = std::get_if<Restore>(&e)) for (const Name& n : r->buttons) add(n);
         if (const auto* r = std::get_if<ResumeAt>(&e)) add(r->field);
         if (const auto* st = std::get_if<StartSequence>(&e)) add(st->button);
+        if (const auto* b = std::get_if<Blank>(&e)) for (const Name& n : b->controls) add(n);
       }
     }
   }

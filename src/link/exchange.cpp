@@ -380,6 +380,8 @@ void Exchange::run(const Effects& effects, const Name& button) {
       notify(m->text);
     } else if (const auto* st = std::get_if<StartSequence>(&e)) {
       if (st->button != button) click(st->button);
+    } else if (const auto* b = std::get_if<Blank>(&e)) {
+      blank(b->controls);
     }
   }
   if (!cycleSet) cycle_ = 0;  // by default reading starts over at the first read
@@ -413,6 +415,7 @@ void Exchange::click(const Name& button) {
     if (const auto* iv = std::get_if<SetInterval>(&e)) setInterval(iv->ms);
     else if (std::holds_alternative<RestartTimer>(e)) emit timerRestart();
     else if (std::holds_alternative<ForgetBanked>(e)) forgetBanked();
+    else if (const auto* b = std::get_if<Blank>(&e)) blank(b->controls);
   }
   for (const Name& other : seq.refusedWhile) {
     if (queue_.waits(other)) {
@@ -529,6 +532,16 @@ void Exchange::forgetBanked() {
     f.lastRead.reset();
   }
   for (FieldState& f : fields_) f.locked = false;
+}
+
+void Exchange::blank(const QList<Name>& controls) {
+  for (const Name& c : controls) {
+    FieldState& f = fields_[c];
+    f.text.clear();
+    f.known = false;
+    f.lastRead.reset();
+    emit fieldShown(c, QString());
+  }
 }
 
 void Exchange::setInterval(int ms) {
