@@ -9,7 +9,10 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target lorvane lorvane-sim
 state="${LORVANE_DEMO_STATE:-$HOME/.config/lorvane/demo-state.json}"
 mkdir -p "$(dirname "$state")"
-build/default/sim/lorvane-sim --port 1 --state "$state" </dev/null &
+# LORVANE_SIM_ARGS passes faults to the simulated controller, e.g. "--delay-ms 200" (late),
+# "--repeat-ms 60" (every answer twice), "--drop-percent 30" (lossy), "--silent".
+# shellcheck disable=SC2086
+build/default/sim/lorvane-sim --port 1 --state "$state" ${LORVANE_SIM_ARGS:-} </dev/null &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
 ports="${LORVANE_PORTS:-$HOME/.config/lorvane/ports}"
