@@ -145,13 +145,14 @@ void Exchange::sendNext() {
   }
 }
 
-// How long the line stays quiet after an answer before the next request. On a real line about two
-// frames' time: a second copy of an answer sent that soon arrives while nothing waits for it, or
-// before the next answer could, and is dropped. A line that has shown such copies waits as long
-// as they took.
+// How long the line stays quiet after an answer before the next request. While a port's first
+// answers are on trial, about two frames' time on a real line: a second copy of an answer sent
+// that soon arrives while nothing waits for it, or before the next answer could, and is dropped.
+// A line that has shown such copies waits as long as they took, for as long as the program runs.
 int Exchange::answerQuietMs() {
-  const bool paced = link_ && link_->charMs() > 0;
-  return std::max(timing().repeatGuardMs, paced ? kAnswerQuietMs : 0);
+  const LineTiming& t = timing();
+  const bool onTrial = link_ && link_->charMs() > 0 && t.answersTaken < LineTiming::kAnswersOnTrial;
+  return std::max(t.repeatGuardMs, onTrial ? kAnswerQuietMs : 0);
 }
 
 // Whether a request may go out now: not within the quiet kept after an answer, and not while a
@@ -247,6 +248,7 @@ void Exchange::onFrame(const QByteArray& frame) {
   note(refused ? Outcome::Refused : Outcome::Answered, frame, out_.request);
   silent_ = 0;
   lastAnswerAt_ = now();
+  ++timing().answersTaken;
   line_ = Line::Free;
   stalled_ = false;
   answered(out_, refused, frame);

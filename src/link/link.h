@@ -23,6 +23,11 @@ struct LineTiming {
   // Quiet kept after each answer before the next request, learned from a controller that was
   // seen answering a request twice (0: none seen).
   int repeatGuardMs = 0;
+  // Answers taken on this port so far. The first ones are taken with a short quiet after each,
+  // so that a controller that answers twice shows it at once; one that has answered that many
+  // times once each is trusted with the full pace of the line.
+  int answersTaken = 0;
+  static constexpr int kAnswersOnTrial = 20;
   static constexpr int kMaxReplyMs = 1000;
 };
 
