@@ -27,7 +27,7 @@ struct LineTiming {
   // so that a controller that answers twice shows it at once; one that has answered that many
   // times once each is trusted with the full pace of the line.
   int answersTaken = 0;
-  static constexpr int kAnswersOnTrial = 20;
+  static constexpr int kAnswersOnTrial = 10;
   static constexpr int kMaxReplyMs = 1000;
 };
 
