@@ -29,7 +29,8 @@ Range range(int min, int max);
 // control never keeps a state the controller no longer reports.
 using Texts = QHash<std::int64_t, QString>;
 
-// A further control filled from the same value.
+// A further control filled from the same value: through its texts, or as the number itself when
+// it has none.
 struct Show {
   Name control = {};
   Texts texts = {};

@@ -324,7 +324,8 @@ void Exchange::show(const Read& read, const QByteArray& frame) {
       emit fieldShown(read.field, f.text);
     }
   }
-  for (const Show& s : read.also) emit fieldShown(s.control, s.texts.value(value));
+  for (const Show& s : read.also)
+    emit fieldShown(s.control, s.texts.isEmpty() ? scaledText(value, read.scale) : s.texts.value(value));
   if (read.then) read.then(value);
 }
 

@@ -80,6 +80,8 @@ class Exchange : public QObject {
   bool isLocked(const Name& field) const { return fields_.value(field).locked; }
   std::optional<std::int64_t> lastRead(const Name& field) const { return fields_.value(field).lastRead; }
   bool isPending(const Name& button) const { return pending_.contains(button); }
+  // A sequence of this button waits to go out or is on its way (not yet acknowledged).
+  bool waits(const Name& button) const { return queue_.waits(button); }
   // OFFs and stops still to be acknowledged.
   bool hasSafetyWork() const { return queue_.hasMustReach(); }
   // A hold-to-run coil whose ON may have reached the controller and whose OFF has not been

@@ -1,15 +1,13 @@
 #include "shell/main_screen.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QMessageBox>
-#include <QVBoxLayout>
 #include <cmath>
 #include <limits>
 
 #include "link/frames.h"
 #include "link/link.h"
 #include "link/registers.h"
+#include "ui/controls.h"
 #include "ui/session.h"
 
 namespace lorvane::shell {
@@ -32,34 +30,27 @@ ScreenDecl exchangeTable() {
 
 const QStringList kAreaControls = {"Refcmd", "Tstcmd", "Efcmd", "Xkcmd", "lccmd", "LCtxt"};
 
+// The port first; the working areas two by two, the wiring diagram and the production count
+// across the whole width below them.
+const Controls kControls = {
+    heading("Label1", "Lorvane"),
+    group("Frame2", "串口选择", "", 1),
+    label("Label4", "本站串口号为:", "Frame2", 0), entry("CKtxt", "1", "Frame2", 0),
+    button("Okcmd", "确定", 0xC0C0FF, "Frame2", 0), button("EXcmd", "退出", 0xC0FFC0, "Frame2", 0),
+    group("Frame1", "", "", 2),
+    spanning(button("Refcmd", "各 轴 参 数 设 置", Green, "Frame1", 0), 2),
+    spanning(button("Tstcmd", "系 统 功 能 测 试", Green, "Frame1", 0), 2),
+    spanning(button("Xkcmd", "系 统 控 制 界 面", Green, "Frame1", 1), 2),
+    spanning(button("Efcmd", "工 程 参 数 设 定", Green, "Frame1", 1), 2),
+    button("WZcmd", "五 轴 接 线 图", Yellow, "Frame1", 2),
+    label("Label2", "量产", "Frame1", 3), spanning(entry("LCtxt", "0", "Frame1", 3), 2),
+    button("lccmd", "修改", LightYellow, "Frame1", 3),
+};
+
 }  // namespace
 
 MainScreen::MainScreen() : Screen("Mainfrm1", exchangeTable()) {
-  auto* top = new QVBoxLayout(this);
-  top->addWidget(heading("Label1", "Lorvane"));
-
-  QGroupBox* port = group("Frame2", "串口选择");
-  auto* portRow = new QHBoxLayout(port);
-  portRow->addWidget(label("Label4", "本站串口号为:"));
-  portRow->addWidget(entry("CKtxt", "1"));
-  portRow->addWidget(button("Okcmd", "确定", 0xC0C0FF));
-  portRow->addWidget(button("EXcmd", "退出", 0xC0FFC0));
-  top->addWidget(port);
-
-  QGroupBox* area = group("Frame1");
-  auto* grid = new QGridLayout(area);
-  grid->addWidget(button("Refcmd", "各 轴 参 数 设 置", Green), 0, 0);
-  grid->addWidget(button("Tstcmd", "系 统 功 能 测 试", Green), 0, 1);
-  grid->addWidget(button("Xkcmd", "系 统 控 制 界 面", Green), 1, 0);
-  grid->addWidget(button("Efcmd", "工 程 参 数 设 定", Green), 1, 1);
-  grid->addWidget(button("WZcmd", "五 轴 接 线 图", Yellow), 2, 0, 1, 2);
-  auto* countRow = new QHBoxLayout;
-  countRow->addWidget(label("Label2", "量产"));
-  countRow->addWidget(entry("LCtxt", "0"));
-  countRow->addWidget(button("lccmd", "修改", LightYellow));
-  grid->addLayout(countRow, 3, 0, 1, 2);
-  top->addWidget(area);
-
+  build(*this, kControls);
   setPortOpen(false);
   bindControls();
   connect(control<QPushButton>("Okcmd"), &QPushButton::clicked, this, &MainScreen::openClicked);

@@ -3,10 +3,9 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QHBoxLayout>
 #include <QSvgWidget>
-#include <QVBoxLayout>
 
+#include "ui/controls.h"
 #include "ui/session.h"
 
 // The pictures live in this static library's resources: they are registered before first use.
@@ -16,39 +15,42 @@ namespace lorvane::shell {
 
 using namespace lorvane::ui;
 
-AxisMenu::AxisMenu() : Form("Mainfrm3") {
-  auto* v = new QVBoxLayout(this);
-  v->addWidget(heading("Label1", "各轴基本参数设置界面"));
-  for (const auto& [name, caption] : {std::pair{"Xcmd", "X 轴 参 数"}, {"Ycmd", "Y 轴 参 数"},
-                                      {"Zcmd", "Z 轴 参 数"}, {"Ccmd", "C 轴 参 数"}, {"Acmd", "A 轴 参 数"}})
-    v->addWidget(button(name, caption, Yellow));
-  v->addWidget(button("BAcmd", "返回主界面", Green));
-}
+namespace {
+
+// One axis a line, and the way back.
+const Controls kAxisMenu = {
+    heading("Label1", "各轴基本参数设置界面"),
+    button("Xcmd", "X 轴 参 数", Yellow, "", 1), button("Ycmd", "Y 轴 参 数", Yellow, "", 2),
+    button("Zcmd", "Z 轴 参 数", Yellow, "", 3), button("Ccmd", "C 轴 参 数", Yellow, "", 4),
+    button("Acmd", "A 轴 参 数", Yellow, "", 5), button("BAcmd", "返回主界面", Green, "", 6),
+};
+
+// The axis pages two by two, the input and output tests side by side in their groups.
+const Controls kTestMenu = {
+    heading("Label1", "系统功能测试界面", "", 0, 0x000000),
+    button("Xcmd", "X、Y轴调试", Yellow, "", 1), button("Ycmd", "Z、C轴调试", Yellow, "", 1),
+    button("Acmd", "A轴调试", Yellow, "", 2), button("Sdcmd", "手动测试", Yellow, "", 2),
+    group("Frame1", "13路外部输入测试", "", 3, Red), button("inputcmd", "输入测试", Yellow, "Frame1", 0),
+    group("Frame2", "12路外部输出测试", "", 3), button("outputcmd", "输出测试", Yellow, "Frame2", 0),
+    button("BAcmd", "返回主界面", Green, "", 4),
+};
+
+// The picture (placed in code), and on its right the two buttons at the bottom.
+const Controls kWiringDiagram = {
+    group("Frame1", "Lorvane V2.0", "", 0),
+    stretch("Frame1", 0), button("BAcmd", "返回", Green, "Frame1", 1), button("EXcmd", "退出", Green, "Frame1", 2),
+};
+
+}  // namespace
+
+AxisMenu::AxisMenu() : Form("Mainfrm3") { build(*this, kAxisMenu); }
 
 bool AxisMenu::load() {
   session().portReopen = true;
   return true;
 }
 
-TestMenu::TestMenu() : Form("Mainfrm4") {
-  auto* v = new QVBoxLayout(this);
-  v->addWidget(heading("Label1", "系统功能测试界面", 0x000000));
-  auto* grid = new QGridLayout;
-  grid->addWidget(button("Xcmd", "X、Y轴调试", Yellow), 0, 0);
-  grid->addWidget(button("Ycmd", "Z、C轴调试", Yellow), 0, 1);
-  grid->addWidget(button("Acmd", "A轴调试", Yellow), 1, 0);
-  grid->addWidget(button("Sdcmd", "手动测试", Yellow), 1, 1);
-  v->addLayout(grid);
-  auto* tests = new QHBoxLayout;
-  QGroupBox* in = group("Frame1", "13路外部输入测试", Red);
-  (new QVBoxLayout(in))->addWidget(button("inputcmd", "输入测试", Yellow));
-  QGroupBox* out = group("Frame2", "12路外部输出测试");
-  (new QVBoxLayout(out))->addWidget(button("outputcmd", "输出测试", Yellow));
-  tests->addWidget(in);
-  tests->addWidget(out);
-  v->addLayout(tests);
-  v->addWidget(button("BAcmd", "返回主界面", Green));
-}
+TestMenu::TestMenu() : Form("Mainfrm4") { build(*this, kTestMenu); }
 
 bool TestMenu::load() {
   session().portReopen = true;
@@ -58,11 +60,11 @@ bool TestMenu::load() {
 WiringDiagram::WiringDiagram() : Form("Mainfrm24") {
   initAssets();
   setWindowTitle(QStringLiteral("Lorvane接线图"));
-  auto* v = new QVBoxLayout(this);
-  v->setContentsMargins(4, 4, 4, 4);
-  QGroupBox* frame = group("Frame1", "Lorvane V2.0");
-  auto* inner = new QHBoxLayout(frame);
-  inner->setContentsMargins(4, 4, 4, 4);
+  build(*this, kWiringDiagram);
+  layout()->setContentsMargins(4, 4, 4, 4);
+  auto* frame = control<QGroupBox>("Frame1");
+  auto* grid = static_cast<QGridLayout*>(frame->layout());
+  grid->setContentsMargins(4, 4, 4, 4);
   auto* picture = new QSvgWidget(QStringLiteral(":/assets/wiring.svg"), frame);
   picture->setObjectName("Image1");
   // Full size where the display allows it; on a small laptop display it shrinks to fit.
@@ -72,13 +74,9 @@ WiringDiagram::WiringDiagram() : Form("Mainfrm24") {
     if (room < size.height() && room > 200) size.scale(size.width(), room, Qt::KeepAspectRatio);
   }
   picture->setFixedSize(size);
-  inner->addWidget(picture);
-  auto* buttons = new QVBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(button("BAcmd", "返回", Green));
-  buttons->addWidget(button("EXcmd", "退出", Green));
-  inner->addLayout(buttons);
-  v->addWidget(frame);
+  // Columns counted from the right: the buttons' column stays on the right, the picture beside it.
+  grid->setOriginCorner(Qt::TopRightCorner);
+  grid->addWidget(picture, 0, 1, grid->rowCount(), 1);
 }
 
 bool WiringDiagram::load() {

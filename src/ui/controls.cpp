@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHash>
+#include <QLabel>
 #include <QListWidget>
 #include <QSpacerItem>
 #include <utility>
@@ -30,10 +31,39 @@ Control group(const QString& name, const QString& caption, const QString& parent
   return {.name = name, .kind = Kind::Group, .text = caption, .colour = captionColour, .group = parent, .line = line,
           .background = background};
 }
+Control stretch(const QString& group, int line) { return {.kind = Kind::Stretch, .group = group, .line = line}; }
+Control instructionList(const QString& name, const QStringList& lines, const QString& group, int line) {
+  return {.name = name, .kind = Kind::List, .group = group, .line = line, .lines = lines};
+}
 Controls instructions(const QString& frame, const QStringList& lines, const QString& parent, int line) {
   return {group(frame, QStringLiteral("本界面操作说明"), parent, line, Red),
-          Control{.name = QStringLiteral("List1"), .kind = Kind::List, .group = frame, .lines = lines}};
+          instructionList(QStringLiteral("List1"), lines, frame)};
 }
+Control bold(Control c, double size) {
+  c.bold = true;
+  c.size = size;
+  return c;
+}
+Control aligned(Control c, Qt::Alignment align) {
+  c.align = align;
+  return c;
+}
+Control spanning(Control c, int columns) {
+  c.span = columns;
+  return c;
+}
+
+namespace {
+constexpr int kGap = 12;
+
+void setFont(QWidget* w, const Control& c) {
+  if (!c.bold && c.size == 1.0) return;
+  QFont f = w->font();
+  f.setBold(f.bold() || c.bold);
+  f.setPointSizeF(f.pointSizeF() * c.size);
+  w->setFont(f);
+}
+}  // namespace
 
 void build(Form& form, const Controls& controls) {
   // Columns each line takes, and the widest line of each container: a control alone on its
@@ -68,11 +98,16 @@ void build(Form& form, const Controls& controls) {
       case Kind::List: w = showAllLines(form.instructions(c.name, c.lines)); break;
       case Kind::Stretch: break;
     }
+    if (w) setFont(w, c);
+    if (auto* l = qobject_cast<QLabel*>(w); l && c.align)
+      l->setAlignment(c.align & Qt::AlignVertical_Mask ? c.align : c.align | Qt::AlignVCenter);
     int& column = placed[c.group][c.line];
     const bool alone = columns[c.group][c.line] == c.span;
     const int span = alone ? std::max(c.span, widest.value(c.group)) : c.span;
     if (w) grid->addWidget(w, c.line, column, 1, span);
-    else grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), c.line, column, 1, span);
+    else  // at least a gap between its neighbours
+      grid->addItem(new QSpacerItem(kGap, 0, QSizePolicy::MinimumExpanding, alone ? QSizePolicy::Expanding : QSizePolicy::Minimum),
+                    c.line, column, 1, span);
     column += span;
   }
 }

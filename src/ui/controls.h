@@ -3,6 +3,7 @@
 // initial text, colour, the group box it sits in and its line there. One builder turns the table
 // into widgets: each group (and the window) stacks its lines, and the controls of a line stand
 // side by side in a grid, so that fields of lines alike line up.
+#include <Qt>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,7 +23,7 @@ enum class Kind {
   Button,   // colour: its normal colour
   Group,    // a group box; text: its caption; colour: the caption's text
   List,     // an instruction list; `lines` are its lines
-  Stretch,  // empty room that takes what is left in its line
+  Stretch,  // a gap that takes what room is left in its line; alone on its line, the room below
 };
 
 struct Control {
@@ -35,6 +36,9 @@ struct Control {
   int span = 1;              // columns it takes in its line
   QStringList lines = {};    // a list's lines
   std::uint32_t background = Panel;  // a group's background
+  Qt::Alignment align = {};  // a label's text in its cell; left and vertically centred by default
+  bool bold = false;
+  double size = 1.0;  // its font, times the usual size
 };
 using Controls = QList<Control>;
 
@@ -47,8 +51,17 @@ Control display(const QString& name, const QString& text, const QString& group, 
 Control button(const QString& name, const QString& caption, std::uint32_t colour, const QString& group, int line);
 Control group(const QString& name, const QString& caption, const QString& parent, int line, std::uint32_t captionColour = 0,
               std::uint32_t background = Panel);
+Control stretch(const QString& group = {}, int line = 0);
+Control instructionList(const QString& name, const QStringList& lines, const QString& group, int line = 0);
 // The group "本界面操作说明" with its instruction list List1, shown whole.
 Controls instructions(const QString& frame, const QStringList& lines, const QString& parent, int line);
+
+// The same control in bold, its font `size` times the usual.
+Control bold(Control c, double size = 1.0);
+// The same label with its text aligned so in its cell.
+Control aligned(Control c, Qt::Alignment align);
+// The same control over `columns` columns of its line.
+Control spanning(Control c, int columns);
 
 // Builds the table into the form. Every name becomes the control's objectName.
 void build(Form& form, const Controls& controls);

@@ -142,6 +142,13 @@ QListWidget* showAllLines(QListWidget* list) {
   return list;
 }
 
+bool askOkCancel(QWidget* parent, const QString& title, const QString& text) {
+  Form::Busy busy(parent);
+  QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+  box.setObjectName(QStringLiteral("question"));
+  return box.exec() == QMessageBox::Ok;
+}
+
 void showMessage(QWidget* parent, const QString& text) {
   Form::Busy busy(parent);
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lorvane"), text, QMessageBox::Ok, parent);

@@ -75,5 +75,7 @@ QListWidget* showAllLines(QListWidget* list);
 
 // A modal message with an OK button and the program's title.
 void showMessage(QWidget* parent, const QString& text);
+// A modal question with OK and Cancel; true for OK.
+bool askOkCancel(QWidget* parent, const QString& title, const QString& text);
 
 }  // namespace lorvane::ui

@@ -24,6 +24,7 @@ Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
     if (timer_.isActive()) timer_.start();
   });
   exchange_.setNotifier([this](const QString& text) { showMessage(this, text); });
+  exchange_.setAsker([this](const QString& title, const QString& text) { return askOkCancel(this, title, text); });
   // Told from the event loop, not from inside the tick that found it.
   connect(&exchange_, &Exchange::stopNotDelivered, this, &Screen::onStopNotDelivered, Qt::QueuedConnection);
 }

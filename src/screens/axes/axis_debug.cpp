@@ -1,13 +1,7 @@
 #include "screens/axes/axis_debug.h"
 
-#include <algorithm>
-
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QListWidget>
-#include <QVBoxLayout>
-
 #include "link/registers.h"
+#include "ui/controls.h"
 
 namespace lorvane::screens {
 
@@ -59,23 +53,23 @@ const Page& page(DebugPage p) {
 
 // ---- The controls of one axis group ----------------------------------------------------------
 
-struct Control {
+struct AxisControl {
   const char* prefix;
   const char* suffix;
   QString name(QChar axis) const { return QString::fromLatin1(prefix) + axis + QString::fromLatin1(suffix); }
 };
 
-const Control Coordinate{"Z", "txt"};       // "0.00", display only, after "当前坐标:"
-const Control Distance{"J", "txt"};         // "0.00", after "点动距离:"
-const Control ApplyDistance{"S", "cmd"};    // "设置生效", magenta
-const Control Direction{"F", "txt"};        // "0", after "点动方向:", then "(0为正装,1为反转)"
-const Control ApplyDirection{"S", "1cmd"};  // "设置生效", green
-const Control Homing{"X", "txt"};           // "0", after "回零信号:"
-const Control ApplyHoming{"S", "2cmd"};     // "设置生效", system button colour
-const Control JogButton{"DD", "cmd"};       // "点动", yellow, after "X轴调试:"
-const Control HomeButton{"HL", "cmd"};      // "回零", yellow
-const Control ForwardButton{"ZZ", "cmd"};   // "正转", yellow, while held
-const Control ReverseButton{"FZ", "cmd"};   // "反转", yellow, while held
+const AxisControl Coordinate{"Z", "txt"};       // "0.00", display only, after "当前坐标:"
+const AxisControl Distance{"J", "txt"};         // "0.00", after "点动距离:"
+const AxisControl ApplyDistance{"S", "cmd"};    // "设置生效", magenta
+const AxisControl Direction{"F", "txt"};        // "0", after "点动方向:", then "(0为正装,1为反转)"
+const AxisControl ApplyDirection{"S", "1cmd"};  // "设置生效", green
+const AxisControl Homing{"X", "txt"};           // "0", after "回零信号:"
+const AxisControl ApplyHoming{"S", "2cmd"};     // "设置生效", system button colour
+const AxisControl JogButton{"DD", "cmd"};       // "点动", yellow, after "X轴调试:"
+const AxisControl HomeButton{"HL", "cmd"};      // "回零", yellow
+const AxisControl ForwardButton{"ZZ", "cmd"};   // "正转", yellow, while held
+const AxisControl ReverseButton{"FZ", "cmd"};   // "反转", yellow, while held
 
 // ---- The exchanges ----------------------------------------------------------------------------
 
@@ -116,60 +110,39 @@ ScreenDecl exchangeTable(const Page& p) {
   return d;
 }
 
+// ---- The controls of a page ------------------------------------------------------------------
+
+// Each axis group: the coordinate, three settings with their apply buttons in one column, and
+// the drive buttons along the bottom. The labels are numbered down the page from Label2.
+Controls controlsOf(const Page& p) {
+  Controls c = {heading("Label1", p.title)};
+  int labels = 1;
+  for (const AxisGroup& g : p.axes) {
+    const QChar l = g.letter;
+    const QString& f = g.frame;
+    const auto text = [&](const QString& t, int line) { return label(QStringLiteral("Label%1").arg(++labels), t, f, line); };
+    c << group(f, QStringLiteral("%1轴调试").arg(l), "", 1, LightGreen)
+      << text("当前坐标:", 0) << display(Coordinate.name(l), "0.00", f, 0, Cyan)
+      << text("点动距离:", 1) << entry(Distance.name(l), "0.00", f, 1) << spanning(stretch(f, 1), 2)
+      << button(ApplyDistance.name(l), "设置生效", Magenta, f, 1)
+      << text("点动方向:", 2) << entry(Direction.name(l), "0", f, 2) << spanning(text("(0为正装,1为反转)", 2), 2)
+      << button(ApplyDirection.name(l), "设置生效", Green, f, 2)
+      << text("回零信号:", 3) << entry(Homing.name(l), "0", f, 3) << spanning(stretch(f, 3), 2)
+      << button(ApplyHoming.name(l), "设置生效", SystemButton, f, 3)
+      << text(QStringLiteral("%1轴调试:").arg(l), 4) << button(JogButton.name(l), "点动", Yellow, f, 4)
+      << button(HomeButton.name(l), "回零", Yellow, f, 4) << button(ForwardButton.name(l), "正转", Yellow, f, 4)
+      << button(ReverseButton.name(l), "反转", Yellow, f, 4);
+  }
+  if (!p.help.isEmpty()) c << instructions("Frame5", p.help, "", 1);
+  c << group("Frame3", "", "", 2) << button(p.previous, "上一页", Pink, "Frame3", 0)
+    << button(p.back, "返回", Pink, "Frame3", 0) << button(p.next, "下一页", Pink, "Frame3", 0);
+  return c;
+}
+
 }  // namespace
 
 AxisDebug::AxisDebug(DebugPage which) : Screen(page(which).form, exchangeTable(page(which))) {
-  const Page& p = page(which);
-  int labels = 1;
-  const auto nextLabel = [&](const QString& text) { return label(QStringLiteral("Label%1").arg(++labels), text); };
-
-  auto* top = new QVBoxLayout(this);
-  top->addWidget(heading("Label1", p.title));
-
-  auto* body = new QHBoxLayout;
-  for (const AxisGroup& g : p.axes) {
-    const QChar l = g.letter;
-    QGroupBox* box = group(g.frame, QStringLiteral("%1轴调试").arg(l), LightGreen);
-    auto* grid = new QGridLayout(box);
-    grid->addWidget(nextLabel("当前坐标:"), 0, 0);
-    grid->addWidget(display(Coordinate.name(l), "0.00", Cyan), 0, 1);
-
-    grid->addWidget(nextLabel("点动距离:"), 1, 0);
-    grid->addWidget(entry(Distance.name(l), "0.00"), 1, 1);
-    grid->addWidget(button(ApplyDistance.name(l), "设置生效", Magenta), 1, 3);
-
-    grid->addWidget(nextLabel("点动方向:"), 2, 0);
-    grid->addWidget(entry(Direction.name(l), "0"), 2, 1);
-    grid->addWidget(nextLabel("(0为正装,1为反转)"), 2, 2);
-    grid->addWidget(button(ApplyDirection.name(l), "设置生效", Green), 2, 3);
-
-    grid->addWidget(nextLabel("回零信号:"), 3, 0);
-    grid->addWidget(entry(Homing.name(l), "0"), 3, 1);
-    grid->addWidget(button(ApplyHoming.name(l), "设置生效", SystemButton), 3, 3);
-
-    auto* drive = new QHBoxLayout;
-    drive->addWidget(nextLabel(QStringLiteral("%1轴调试:").arg(l)));
-    drive->addWidget(button(JogButton.name(l), "点动", Yellow));
-    drive->addWidget(button(HomeButton.name(l), "回零", Yellow));
-    drive->addWidget(button(ForwardButton.name(l), "正转", Yellow));
-    drive->addWidget(button(ReverseButton.name(l), "反转", Yellow));
-    grid->addLayout(drive, 4, 0, 1, 4);
-    body->addWidget(box);
-  }
-  if (!p.help.isEmpty()) {
-    QGroupBox* help = instructionGroup("Frame5", p.help);
-    showAllLines(help->findChild<QListWidget*>("List1"));
-    body->addWidget(help);
-  }
-  top->addLayout(body);
-
-  QGroupBox* pages = group("Frame3");
-  auto* row = new QHBoxLayout(pages);
-  row->addWidget(button(p.previous, "上一页", Pink));
-  row->addWidget(button(p.back, "返回", Pink));
-  row->addWidget(button(p.next, "下一页", Pink));
-  top->addWidget(pages);
-
+  build(*this, controlsOf(page(which)));
   bindControls();
 }
 

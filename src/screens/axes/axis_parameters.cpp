@@ -1,9 +1,9 @@
 #include "screens/axes/axis_parameters.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
+#include <QLabel>
 #include <array>
+
+#include "ui/controls.h"
 
 namespace lorvane::screens {
 
@@ -80,6 +80,31 @@ const QStringList kInstructions = {
     QStringLiteral("超过20秒没恢复，就再点击一次"),
 };
 
+// The title, three columns (the instructions on the right) and the two buttons along the bottom.
+const Controls kControls = Controls{
+    heading("Szlel", ""),
+    group("Frame2", "", "", 1),
+    label("Label16", "外接驱动器细分:", "Frame2", 0), entry("WQtxt", "0", "Frame2", 0),
+    label("Label9", "调试速度:", "Frame2", 1), entry("TStxt", "0", "Frame2", 1), label("Label10", "RPM", "Frame2", 1),
+    label("Label12", "设定机械零信号点:L", "Frame2", 2), entry("JHtxt", "0", "Frame2", 2),
+    label("Label1", "反向限位信号点:L", "Frame2", 3), entry("FXtxt", "0", "Frame2", 3),
+    label("Label2", "正向限位信号点:L", "Frame2", 4), entry("ZXtxt", "0", "Frame2", 4),
+    stretch("Frame2", 5),
+    group("Frame3", "", "", 1),
+    label("Label18", "电机步距角:", "Frame3", 0), entry("DBtxt", "0.00", "Frame3", 0), label("Label19", "度", "Frame3", 0),
+    label("Label5", "启动频率:", "Frame3", 1), entry("QPtxt", "0", "Frame3", 1), label("Label8", "HZ", "Frame3", 1),
+    label("Label7", "加速频率:", "Frame3", 2), entry("JPtxt", "0", "Frame3", 2), label("Label6", "HZ", "Frame3", 2),
+    group("Frame1", "脉冲当量比例设定(螺距)", "Frame3", 3),
+    // The headings over the pulse count and the distance, the ":" between the two fields.
+    spanning(aligned(label("Label20", "脉冲当量", "Frame1", 0), Qt::AlignCenter), 2),
+    aligned(label("Label21", "距离mm", "Frame1", 0), Qt::AlignCenter),
+    entry("MCtxt", "0", "Frame1", 1), label("Label22", ":", "Frame1", 1), entry("JLtxt", "0.000", "Frame1", 1),
+    stretch("Frame3", 4),
+} + instructions("Frame5", kInstructions, "", 1) + Controls{
+    group("Frame4", "", "", 2),
+    button("SScmd", "下载并保存数据", SystemButton, "Frame4", 0), button("EXtxt", "返 回", SystemButton, "Frame4", 0),
+};
+
 }  // namespace
 
 // ---- The phase table of one axis -------------------------------------------------------------
@@ -121,73 +146,10 @@ const QStringList& AxisParameters::axisTitles() {
 // ---- The controls ----------------------------------------------------------------------------
 
 AxisParameters::AxisParameters() : Screen("Mainfrm5", exchangeTable()) {
-  auto* top = new QVBoxLayout(this);
-  QLabel* title = label("Szlel", "", Blue);
-  QFont bold = title->font();
-  bold.setBold(true);
-  bold.setPointSizeF(bold.pointSizeF() * 1.4);
-  title->setFont(bold);
-  title->setAlignment(Qt::AlignCenter);
+  build(*this, kControls);
+  // The title is empty until the axis menu names the axis: its line keeps its height.
+  auto* title = control<QLabel>("Szlel");
   title->setMinimumHeight(title->fontMetrics().height() + 8);
-  top->addWidget(title);
-
-  auto* columns = new QHBoxLayout;
-
-  // Left column.
-  QGroupBox* frame2 = group("Frame2");
-  auto* left = new QGridLayout(frame2);
-  left->addWidget(label("Label16", "外接驱动器细分:"), 0, 0);
-  left->addWidget(entry("WQtxt", "0"), 0, 1);
-  left->addWidget(label("Label9", "调试速度:"), 1, 0);
-  left->addWidget(entry("TStxt", "0"), 1, 1);
-  left->addWidget(label("Label10", "RPM"), 1, 2);
-  left->addWidget(label("Label12", "设定机械零信号点:L"), 2, 0);
-  left->addWidget(entry("JHtxt", "0"), 2, 1);
-  left->addWidget(label("Label1", "反向限位信号点:L"), 3, 0);
-  left->addWidget(entry("FXtxt", "0"), 3, 1);
-  left->addWidget(label("Label2", "正向限位信号点:L"), 4, 0);
-  left->addWidget(entry("ZXtxt", "0"), 4, 1);
-  left->setRowStretch(5, 1);
-  columns->addWidget(frame2);
-
-  // Middle column, with the pulse equivalent group inside.
-  QGroupBox* frame3 = group("Frame3");
-  auto* middle = new QVBoxLayout(frame3);
-  auto* rates = new QGridLayout;
-  rates->addWidget(label("Label18", "电机步距角:"), 0, 0);
-  rates->addWidget(entry("DBtxt", "0.00"), 0, 1);
-  rates->addWidget(label("Label19", "度"), 0, 2);
-  rates->addWidget(label("Label5", "启动频率:"), 1, 0);
-  rates->addWidget(entry("QPtxt", "0"), 1, 1);
-  rates->addWidget(label("Label8", "HZ"), 1, 2);
-  rates->addWidget(label("Label7", "加速频率:"), 2, 0);
-  rates->addWidget(entry("JPtxt", "0"), 2, 1);
-  rates->addWidget(label("Label6", "HZ"), 2, 2);
-  middle->addLayout(rates);
-  QGroupBox* frame1 = group("Frame1", "脉冲当量比例设定(螺距)");
-  auto* pulse = new QGridLayout(frame1);
-  pulse->addWidget(label("Label20", "脉冲当量"), 0, 0, Qt::AlignCenter);
-  pulse->addWidget(label("Label21", "距离mm"), 0, 2, Qt::AlignCenter);
-  pulse->addWidget(entry("MCtxt", "0"), 1, 0);
-  pulse->addWidget(label("Label22", ":"), 1, 1);
-  pulse->addWidget(entry("JLtxt", "0.000"), 1, 2);
-  middle->addWidget(frame1);
-  middle->addStretch();
-  columns->addWidget(frame3);
-
-  // Right-hand side: the instructions.
-  columns->addWidget(instructionGroup("Frame5", kInstructions), 1);
-  auto* list = control<QListWidget>("List1");
-  list->setMinimumHeight(list->sizeHintForRow(0) * static_cast<int>(kInstructions.size()) + 2 * list->frameWidth() + 16);
-  top->addLayout(columns);
-
-  // Along the bottom: the two buttons.
-  QGroupBox* frame4 = group("Frame4");
-  auto* buttons = new QHBoxLayout(frame4);
-  buttons->addWidget(button("SScmd", "下载并保存数据", SystemButton));
-  buttons->addWidget(button("EXtxt", "返 回", SystemButton));
-  top->addWidget(frame4);
-
   bindControls();
 }
 

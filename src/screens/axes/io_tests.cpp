@@ -1,13 +1,7 @@
 #include "screens/axes/io_tests.h"
 
-#include <algorithm>
-
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QListWidget>
-#include <QVBoxLayout>
-
 #include "link/registers.h"
+#include "ui/controls.h"
 
 namespace lorvane::screens {
 
@@ -24,13 +18,6 @@ const Texts kInputStates = {{0, QStringLiteral("A")}, {1, QStringLiteral("ON")},
 const Texts kOutputSettings = {{0, QStringLiteral("ON")}, {1, QStringLiteral("OF")}};
 
 QString indicator(int n) { return QStringLiteral("YN%1txt").arg(n); }
-
-ValueField* bold(ValueField* f) {
-  QFont font = f->font();
-  font.setBold(true);
-  f->setFont(font);
-  return f;
-}
 
 // Input n is read from 0x10C8 + (n - 1), one input per tick, round and round; the test button
 // keeps the input test coil on while it is held.
@@ -62,58 +49,39 @@ ScreenDecl outputTable() {
 const QStringList kOutputHelp = {"",  "注意：", "当点击的按钮出", "现20秒没有恢复", "本色，请再点击", "一次。",
                                  "",  "若出现设置好参", "数后没有保存到", "请再设置一次", "并进行保存"};
 
+// The thirteen inputs in lines of seven, each indicator after its number.
+Controls inputControls() {
+  Controls c = {heading("Label1", "外部输入信号(L1-L13)测试"),
+                group("Frame1", "13个输入点，平时显示A，按下面测试按钮，若输入无效，显示OF，若输入有效，显示ON", "", 1)};
+  for (int n = 1; n <= kInputs; ++n) {
+    const int line = (n - 1) / kInputsPerRow;
+    c << aligned(label(QStringLiteral("Label%1").arg(n + 1), QStringLiteral("%1:").arg(n), "Frame1", line), Qt::AlignRight)
+      << bold(display(indicator(n), "A", "Frame1", line));
+  }
+  return c << button("SDcmd", "确定测试", SystemButton, "", 2) << button("BAcmd", "返 回", SystemButton, "", 2);
+}
+
+// The choice on the left with the two buttons below it, the instructions on the right.
+const Controls kOutputControls = {
+    heading("Label1", "12路外部输出测试", "", 0, 0),
+    spanning(group("Frame1", "设定输出信号Y1-Y12，0-ON,1-OF", "", 1), 2),
+    aligned(label("Label2", "Y", "Frame1", 0), Qt::AlignRight), entry("SCtxt", "0", "Frame1", 0),
+    spanning(label("Label3", "输出：Y1-Y12", "Frame1", 0), 2),
+    stretch("Frame1", 1), entry("DMtxt", "0", "Frame1", 1), bold(display("YNtxt", "ON", "Frame1", 1)),
+    label("Label4", "设定：0或1", "Frame1", 1),
+    button("SDcmd", "确定测试", SystemButton, "", 2), button("BAcmd", "返 回", SystemButton, "", 2),
+    group("Frame3", "使用说明", "", 1, Red), instructionList("List1", kOutputHelp, "Frame3"),
+};
+
 }  // namespace
 
 InputTest::InputTest() : Screen("Mainfrm9", inputTable()) {
-  auto* top = new QVBoxLayout(this);
-  top->addWidget(heading("Label1", "外部输入信号(L1-L13)测试"));
-
-  QGroupBox* inputs = group("Frame1", "13个输入点，平时显示A，按下面测试按钮，若输入无效，显示OF，若输入有效，显示ON");
-  auto* grid = new QGridLayout(inputs);
-  for (int n = 1; n <= kInputs; ++n) {
-    const int row = (n - 1) / kInputsPerRow;
-    const int column = 2 * ((n - 1) % kInputsPerRow);
-    grid->addWidget(label(QStringLiteral("Label%1").arg(n + 1), QStringLiteral("%1:").arg(n)), row, column, Qt::AlignRight);
-    grid->addWidget(bold(display(indicator(n), "A", Red)), row, column + 1);
-  }
-  top->addWidget(inputs);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(button("SDcmd", "确定测试", SystemButton));
-  buttons->addWidget(button("BAcmd", "返 回", SystemButton));
-  top->addLayout(buttons);
-
+  build(*this, inputControls());
   bindControls();
 }
 
 OutputTest::OutputTest() : Screen("Mainfrm10", outputTable()) {
-  auto* top = new QVBoxLayout(this);
-  QLabel* title = heading("Label1", "12路外部输出测试");
-  paint(title, Panel);  // its text in the plain label colour
-  top->addWidget(title);
-
-  auto* body = new QHBoxLayout;
-  auto* left = new QVBoxLayout;
-  QGroupBox* choice = group("Frame1", "设定输出信号Y1-Y12，0-ON,1-OF");
-  auto* grid = new QGridLayout(choice);
-  grid->addWidget(label("Label2", "Y"), 0, 0, Qt::AlignRight);
-  grid->addWidget(entry("SCtxt", "0"), 0, 1);
-  grid->addWidget(label("Label3", "输出：Y1-Y12"), 0, 2, 1, 2);
-  grid->addWidget(entry("DMtxt", "0"), 1, 1);
-  grid->addWidget(bold(display("YNtxt", "ON", Red)), 1, 2);
-  grid->addWidget(label("Label4", "设定：0或1"), 1, 3);
-  left->addWidget(choice);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(button("SDcmd", "确定测试", SystemButton));
-  buttons->addWidget(button("BAcmd", "返 回", SystemButton));
-  left->addLayout(buttons);
-  body->addLayout(left);
-
-  QGroupBox* help = group("Frame3", "使用说明", Red);
-  (new QVBoxLayout(help))->addWidget(showAllLines(instructions("List1", kOutputHelp)));
-  body->addWidget(help);
-  top->addLayout(body);
-
+  build(*this, kOutputControls);
   bindControls();
 }
 

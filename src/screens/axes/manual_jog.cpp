@@ -1,10 +1,7 @@
 #include "screens/axes/manual_jog.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
-
 #include "link/registers.h"
+#include "ui/controls.h"
 
 namespace lorvane::screens {
 
@@ -38,28 +35,20 @@ ScreenDecl exchangeTable() {
   return d;
 }
 
+// The drive buttons in two lines of Frame1, as the drive table lists them; the page buttons below.
+Controls controls() {
+  Controls c = {heading("Label1", "X\\Y\\Z\\C\\A手动测试"), group("Frame1", "", "", 1)};
+  for (const Drive& drive : kDrives)
+    c << button(drive.forward, drive.forwardCaption, Green, "Frame1", 0)
+      << button(drive.reverse, drive.reverseCaption, Green, "Frame1", 1);
+  return c << group("Frame2", "", "", 2) << button("SY5cmd", "上一页", SystemButton, "Frame2", 0)
+           << button("BA3cmd", "返 回", SystemButton, "Frame2", 0);
+}
+
 }  // namespace
 
 ManualJog::ManualJog() : Screen("Mainfrm11", exchangeTable()) {
-  auto* top = new QVBoxLayout(this);
-  top->addWidget(heading("Label1", "X\\Y\\Z\\C\\A手动测试"));
-
-  QGroupBox* drives = group("Frame1");
-  auto* grid = new QGridLayout(drives);
-  int column = 0;
-  for (const Drive& drive : kDrives) {
-    grid->addWidget(button(drive.forward, drive.forwardCaption, Green), 0, column);
-    grid->addWidget(button(drive.reverse, drive.reverseCaption, Green), 1, column);
-    ++column;
-  }
-  top->addWidget(drives);
-
-  QGroupBox* pages = group("Frame2");
-  auto* row = new QHBoxLayout(pages);
-  row->addWidget(button("SY5cmd", "上一页", SystemButton));
-  row->addWidget(button("BA3cmd", "返 回", SystemButton));
-  top->addWidget(pages);
-
+  build(*this, controls());
   bindControls();
 }
 

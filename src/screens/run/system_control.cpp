@@ -1,10 +1,10 @@
 #include "screens/run/system_control.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
+#include <QGroupBox>
+#include <QLabel>
 
 #include "link/registers.h"
+#include "ui/controls.h"
 
 namespace lorvane::screens {
 
@@ -89,99 +89,61 @@ ScreenDecl exchangeTable(SystemControl* self) {
   };
 }
 
-}  // namespace
-
 // ---- The controls ----------------------------------------------------------------------------
 
+const QString kNote = QStringLiteral("注意:当你没有设定工程的每步功能时，按启动按钮时，当前工作会显示的的比较快");
+
+const Controls kControls = {
+    heading("Label1", "系统控制界面"),
+    // Run state: what the controller is doing, its signal inputs and outputs.
+    group("Frame2", "", "", 1),
+    group("Frame4", kNote, "Frame2", 0, Magenta, Yellow),
+    label("Label4", "当前工作在", "Frame2", 1), bold(label("Djlel", "待机状态", "Frame2", 1, Red), 1.3),
+    spanning(label("XYclel", "", "Frame2", 1, Blue), 3),
+    label("Alel", "JA OFF", "Frame2", 2, Magenta), label("Blel", "JB OFF", "Frame2", 2, Magenta),
+    label("Clel", "JC OFF", "Frame2", 2, Magenta), label("Dlel", "JD OFF", "Frame2", 2, Magenta),
+    label("Elel", "JE OFF", "Frame2", 2, Magenta),
+    label("Y1lel", "Y1 OFF", "Frame2", 3, Magenta), label("Y2lel", "Y2 OFF", "Frame2", 3, Magenta),
+    label("Y3lel", "Y3 OFF", "Frame2", 3, Magenta), label("Y4lel", "Y4 OFF", "Frame2", 3, Magenta),
+    // Project and production, and the delays beside them.
+    spanning(group("Frame1", "", "", 2), 2),
+    label("Label2", "当前工程", "Frame1", 0), display("Dgtxt", "0", "Frame1", 0),
+    label("Label3", "当前产量", "Frame1", 1), entry("Dltxt", "0", "Frame1", 1),
+    button("lc1cmd", "修改", LightYellow, "Frame1", 1),
+    spanning(group("Frame3", "", "", 2), 2),
+    label("Label6", "启动延时", "Frame3", 0), display("Qytxt", "0", "Frame3", 0), label("Label7", "ms", "Frame3", 0),
+    label("Label8", "结束延时", "Frame3", 1), display("Jytxt", "0", "Frame3", 1), label("Label9", "ms", "Frame3", 1),
+    // Axis positions, each with its letter before and "mm" after, a little room between axes.
+    group("Frame5", "", "", 3),
+    label("Label10", "X", "Frame5", 0), display("Xtxt", "0", "Frame5", 0), label("Label15", "mm", "Frame5", 0),
+    stretch("Frame5"),
+    label("Label11", "Y", "Frame5", 0), display("Ytxt", "0", "Frame5", 0), label("Label16", "mm", "Frame5", 0),
+    stretch("Frame5"),
+    label("Label12", "Z", "Frame5", 0), display("Ztxt", "0", "Frame5", 0), label("Label17", "mm", "Frame5", 0),
+    stretch("Frame5"),
+    label("Label13", "C", "Frame5", 0), display("Ctxt", "0", "Frame5", 0), label("Label18", "mm", "Frame5", 0),
+    stretch("Frame5"),
+    label("Label14", "A", "Frame5", 0), display("Atxt", "0", "Frame5", 0), label("Label19", "mm", "Frame5", 0),
+    // Start and stop switch inputs.
+    group("Frame6", "信号值在0到13之间，对应外部输入点1-13，0表示不设定", "", 4),
+    label("Label30", "启动开关信号口:L", "Frame6", 0), entry("Qktxt", "0", "Frame6", 0),
+    stretch("Frame6"),
+    label("Label31", "停止开关信号口:L", "Frame6", 0), entry("Tktxt", "0", "Frame6", 0),
+    stretch("Frame6"), button("Qtcmd", "参数保存", 0x0080FF, "Frame6", 0),
+    button("Qdcmd", "启动", 0x8080FF, "", 5), button("Tzcmd", "停止", 0x8080FF, "", 5),
+    stretch("", 5), button("Bacmd", "返回主界面", Green, "", 5),
+};
+
+}  // namespace
+
 SystemControl::SystemControl() : Screen("Mainfrm2", exchangeTable(this)) {
-  auto* top = new QVBoxLayout(this);
-  top->addWidget(heading("Label1", "系统控制界面"));
-
-  // Run state.
-  QGroupBox* frame2 = group("Frame2");
-  auto* run = new QVBoxLayout(frame2);
-  QGroupBox* frame4 = group("Frame4", "注意:当你没有设定工程的每步功能时，按启动按钮时，当前工作会显示的的比较快",
-                            Magenta, Yellow);
-  frame4->setMinimumSize(frame4->fontMetrics().horizontalAdvance(frame4->title()) + 40,
-                         frame4->fontMetrics().height() + 16);
-  run->addWidget(frame4);
-  auto* status = new QHBoxLayout;
-  status->addWidget(label("Label4", "当前工作在"));
-  QLabel* step = label("Djlel", "待机状态", Red);
-  QFont big = step->font();
-  big.setPointSizeF(big.pointSizeF() * 1.3);
-  big.setBold(true);
-  step->setFont(big);
-  step->setMinimumWidth(step->fontMetrics().horizontalAdvance(QStringLiteral("待机状态")) + 16);
-  status->addWidget(step);
-  status->addSpacing(24);
-  status->addWidget(label("XYclel", "", Blue), 1);
-  run->addLayout(status);
-  auto* lights = new QGridLayout;
-  const char* const signalLabels[][2] = {{"Alel", "JA OFF"}, {"Blel", "JB OFF"}, {"Clel", "JC OFF"},
-                                         {"Dlel", "JD OFF"}, {"Elel", "JE OFF"}};
-  for (int i = 0; i < 5; ++i) lights->addWidget(label(signalLabels[i][0], signalLabels[i][1], Magenta), 0, i);
-  const char* const outputLabels[][2] = {{"Y1lel", "Y1 OFF"}, {"Y2lel", "Y2 OFF"}, {"Y3lel", "Y3 OFF"},
-                                         {"Y4lel", "Y4 OFF"}};
-  for (int i = 0; i < 4; ++i) lights->addWidget(label(outputLabels[i][0], outputLabels[i][1], Magenta), 1, i);
-  run->addLayout(lights);
-  top->addWidget(frame2);
-
-  auto* middle = new QHBoxLayout;
-  // Project and production.
-  QGroupBox* frame1 = group("Frame1");
-  auto* production = new QGridLayout(frame1);
-  production->addWidget(label("Label2", "当前工程"), 0, 0);
-  production->addWidget(display("Dgtxt", "0"), 0, 1);
-  production->addWidget(label("Label3", "当前产量"), 1, 0);
-  production->addWidget(entry("Dltxt", "0"), 1, 1);
-  production->addWidget(button("lc1cmd", "修改", LightYellow), 1, 2);
-  middle->addWidget(frame1);
-  // Delays.
-  QGroupBox* frame3 = group("Frame3");
-  auto* delays = new QGridLayout(frame3);
-  delays->addWidget(label("Label6", "启动延时"), 0, 0);
-  delays->addWidget(display("Qytxt", "0"), 0, 1);
-  delays->addWidget(label("Label7", "ms"), 0, 2);
-  delays->addWidget(label("Label8", "结束延时"), 1, 0);
-  delays->addWidget(display("Jytxt", "0"), 1, 1);
-  delays->addWidget(label("Label9", "ms"), 1, 2);
-  middle->addWidget(frame3);
-  top->addLayout(middle);
-
-  // Axis positions, each with its letter before and "mm" after.
-  QGroupBox* frame5 = group("Frame5");
-  auto* positions = new QHBoxLayout(frame5);
-  const char* const axes[][2] = {{"X", "Xtxt"}, {"Y", "Ytxt"}, {"Z", "Ztxt"}, {"C", "Ctxt"}, {"A", "Atxt"}};
-  for (int i = 0; i < 5; ++i) {
-    positions->addWidget(label(QStringLiteral("Label%1").arg(10 + i), axes[i][0]));
-    positions->addWidget(display(axes[i][1], "0"), 1);
-    positions->addWidget(label(QStringLiteral("Label%1").arg(15 + i), "mm"));
-    if (i < 4) positions->addSpacing(12);
-  }
-  top->addWidget(frame5);
-
-  // Start and stop switch inputs.
-  QGroupBox* frame6 = group("Frame6", "信号值在0到13之间，对应外部输入点1-13，0表示不设定");
-  auto* switches = new QHBoxLayout(frame6);
-  switches->addWidget(label("Label30", "启动开关信号口:L"));
-  switches->addWidget(entry("Qktxt", "0"));
-  switches->addSpacing(12);
-  switches->addWidget(label("Label31", "停止开关信号口:L"));
-  switches->addWidget(entry("Tktxt", "0"));
-  switches->addStretch();
-  switches->addWidget(button("Qtcmd", "参数保存", 0x0080FF));
-  top->addWidget(frame6);
-
-  auto* commands = new QHBoxLayout;
-  for (CmdButton* b : {button("Qdcmd", "启动", 0x8080FF), button("Tzcmd", "停止", 0x8080FF)}) {
-    b->setMinimumSize(120, 40);
-    commands->addWidget(b);
-  }
-  commands->addStretch();
-  commands->addWidget(button("Bacmd", "返回主界面", Green));
-  top->addLayout(commands);
-
+  build(*this, kControls);
+  // The note is a caption alone: room for it; the step shown, as wide as its longest text.
+  auto* note = control<QGroupBox>("Frame4");
+  note->setMinimumSize(note->fontMetrics().horizontalAdvance(kNote) + 40, note->fontMetrics().height() + 16);
+  auto* step = control<QLabel>("Djlel");
+  step->setMinimumWidth(step->fontMetrics().horizontalAdvance(step->text()) + 16);
+  for (const char* name : {"Qdcmd", "Tzcmd"}) control(name)->setMinimumSize(120, 40);
   bindControls();
 }
 
