@@ -11,10 +11,12 @@
 //   bench_link [--latency MS] [poll-seconds] [soak-writes]
 //   bench_link --cycle [--latency MS] [--seconds N]
 //   bench_link --cycle-latencies 5,200,700 [--seconds N]
+// --monitor keeps the traffic monitor window open (offscreen unless a display is chosen) through
+// the runs, to compare its cost on the line with a run without it.
 #include <sys/resource.h>
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -34,6 +36,7 @@
 #include "link/link.h"
 #include "link/reply.h"
 #include "link/wait.h"
+#include "ui/monitor.h"
 
 using namespace lorvane;
 
@@ -132,6 +135,7 @@ int poll(int seconds, int latencyMs) {
   auto port = open(sim);
   if (!port) return 1;
   Link link(port.get());
+  Traffic::instance().setPort(sim.link);
   ScreenDecl d;
   d.intervalMs = 50;
   d.reads = {Read{.reg = 0x1025, .field = "a"}, Read{.reg = 0x10DE, .field = "b"}, Read{.reg = 0x1058, .field = "c"},
@@ -175,6 +179,11 @@ int poll(int seconds, int latencyMs) {
         << " ms\n"
         << "  CPU " << QString::number(100.0 * cpu / wall, 'f', 2) << " % of a core, peak RSS " << peakRssKb()
         << " KiB, malformed frames sent " << malformed << Qt::endl;
+  if (ui::Monitor* monitor = ui::Monitor::existing()) {
+    monitor->refresh();
+    out() << "  traffic monitor: " << monitor->shownLines().size() << " frames listed, requests "
+          << monitor->counter("requests") << ", replies " << monitor->counter("replies") << Qt::endl;
+  }
   return 0;
 }
 
@@ -384,7 +393,10 @@ int cycle(const QList<int>& latencies, int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // A window program's application in every run, so that runs with and without the monitor
+  // differ only by the monitor.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   QCommandLineParser parser;
   parser.addHelpOption();
   parser.addOptions({
@@ -392,11 +404,14 @@ int main(int argc, char** argv) {
       {"cycle", "Run the system control screen's read cycle instead of the poll and the write soak."},
       {"cycle-latencies", "Run the read cycle at each of these latencies, one row each (e.g. 5,200,700).", "LIST"},
       {"seconds", "Length of each read cycle run (default 20).", "N", "20"},
+      {"monitor", "Keep the traffic monitor open during the runs."},
   });
   parser.addPositionalArgument("poll-seconds", "Length of the poll (default 30).", "[poll-seconds]");
   parser.addPositionalArgument("soak-writes", "Writes in the soak (default 200).", "[soak-writes]");
   parser.process(app);
 
+  if (parser.isSet("monitor")) ui::Monitor::open();
+  out() << "traffic monitor " << (parser.isSet("monitor") ? "open" : "closed") << Qt::endl;
   bool ok = false;
   const int latency = parser.value("latency").toInt(&ok);
   if (!ok || latency < 0) parser.showHelp(2);

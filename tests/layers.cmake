@@ -19,6 +19,7 @@ endfunction()
 
 check("src/link/frames.*" "link/(link|exchange|wait)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
 check("src/link/reply.*" "link/(link|exchange|wait)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
+check("src/link/decode.*" "link/(link|exchange|wait)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
 check("src/link/*" "\"(ui|screens|shell)/|<Q(Widget|PushButton|LineEdit|Label|MessageBox|Application)>" "the link knows no widget")
 check("src/ui/*" "\"(screens|shell)/" "ui is below the screens")
 check("src/screens/*" "\"shell/" "screens are below the shell")

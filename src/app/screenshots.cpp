@@ -1,4 +1,5 @@
-// Renders every screen of the program to PNG, offscreen, for review:
+// Renders every screen of the program to PNG, offscreen, for review, and the traffic monitor
+// after a short run against the simulated controller (monitor.png):
 //   lorvane-screenshots OUTDIR
 #include <QApplication>
 #include <QDir>
@@ -7,6 +8,8 @@
 
 #include "shell/screen_map.h"
 #include "ui/fonts.h"
+
+bool renderMonitorPicture(const QString& file);  // monitor_picture.cpp
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -28,5 +31,7 @@ int main(int argc, char** argv) {
     err << (ok ? "wrote " : "FAILED ") << file << " " << form->width() << "x" << form->height() << Qt::endl;
     delete form;
   }
+  const QString monitor = out + QStringLiteral("/monitor.png");
+  err << (renderMonitorPicture(monitor) ? "wrote " : "FAILED ") << monitor << Qt::endl;
   return 0;
 }

@@ -41,6 +41,13 @@ class Traffic : public QObject {
   void record(TrafficEvent event);
   const std::deque<TrafficEvent>& history() const { return history_; }
   void clearHistory() { history_.clear(); }
+  // Back to how the program started: no history, no counts, no port (tests).
+  void reset() {
+    history_.clear();
+    counters_ = {};
+    replyTimeoutMs_ = 0;
+    port_.clear();
+  }
 
   struct Counters {
     int requests = 0;   // Sent and Resent

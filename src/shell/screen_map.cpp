@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "shell/main_screen.h"
+#include "ui/monitor.h"
 #include "ui/screen.h"
 #include "ui/session.h"
 
@@ -113,6 +114,7 @@ void ScreenMap::wire(Form* form) {
   if (auto* screen = qobject_cast<ui::Screen*>(form))
     connect(screen, &ui::Screen::portLost, this, [this, form](bool coil) { portLost(form, coil); });
   connect(form, &Form::closing, this, [this, form] { windowClosed(form); }, Qt::QueuedConnection);
+  ui::installMonitorShortcut(form);  // F12: the traffic monitor
 }
 
 void ScreenMap::unload(Form* form) {
