@@ -43,6 +43,8 @@ QString Console::help() {
   return QStringLiteral(
       "in N 0|1          set input LN inactive/active\n"
       "state             project, step, run, positions, inputs, outputs, faults\n"
+      "project [P]       a project: step count, settings, the function of each step set\n"
+      "step [P] S        a step of project P (default the current one): function, values\n"
       "get REG           read a register (hex address, e.g. 1058)\n"
       "set REG VALUE     write a register (value in decimal)\n"
       "coil COIL on|off  write a coil (hex address, e.g. 0832)\n"
@@ -67,6 +69,17 @@ QString Console::run(const QString& line) {
 
   if (cmd == QLatin1String("help") || cmd == QLatin1String("?")) return help();
   if (cmd == QLatin1String("state")) return model_.stateText() + '\n' + faults_.summary();
+  if (cmd == QLatin1String("project")) {
+    int p = model_.currentProject();
+    if (w.size() > 2 || (w.size() == 2 && !parseInt(w[1], &p))) return usage("project [P]  (P 1..10)");
+    return model_.projectText(p);
+  }
+  if (cmd == QLatin1String("step")) {
+    int p = model_.currentProject(), s = 0;
+    const bool ok = (w.size() == 2 && parseInt(w[1], &s)) || (w.size() == 3 && parseInt(w[1], &p) && parseInt(w[2], &s));
+    if (!ok) return usage("step [P] S  (P 1..10, S 1..50)");
+    return model_.stepText(p, s);
+  }
   if (cmd == QLatin1String("in")) {
     int n = 0, v = 0;
     if (w.size() != 3 || !parseInt(w[1], &n) || n < 1 || n > kInputs || !parseInt(w[2], &v) || v < 0 || v > 1)

@@ -123,15 +123,48 @@ void ControllerModel::loadDemo() {
 // ---- Register access
 
 std::uint16_t& ControllerModel::cell(std::uint16_t address) {
+  if (const int a = aSlot(current_.project, current_.step, address); a >= 0)
+    return proj(current_.project).a[static_cast<size_t>(current_.step - 1)][static_cast<size_t>(a)];
   if (isStepRegister(address)) return proj(current_.project).steps[static_cast<size_t>(current_.step - 1)][idx(address)];
   if (isProjectRegister(address)) return proj(current_.project).regs[idx(address)];
   return regs_[idx(address)];
 }
 
 std::uint16_t ControllerModel::cellAt(int project, int step, std::uint16_t address) const {
+  if (const int a = aSlot(project, step, address); a >= 0)
+    return proj(project).a[static_cast<size_t>(step - 1)][static_cast<size_t>(a)];
   if (isStepRegister(address)) return proj(project).steps[static_cast<size_t>(step - 1)][idx(address)];
   if (isProjectRegister(address)) return proj(project).regs[idx(address)];
   return regs_[idx(address)];
+}
+
+int ControllerModel::aSlot(int project, int step, std::uint16_t address) const {
+  const auto* at = std::find(kZaRegisters.begin(), kZaRegisters.end(), address);
+  if (at == kZaRegisters.end()) return -1;
+  if (proj(project).steps[static_cast<size_t>(step - 1)][idx(reg::ZReplacedByA)] != 1) return -1;
+  return static_cast<int>(at - kZaRegisters.begin());
+}
+
+// A's settings in the state file: {"step": {"register": value}}, only what is not 0.
+QJsonObject ControllerModel::aSettingsJson(const Project& p) {
+  QJsonObject steps;
+  for (int s = 1; s <= kSteps; ++s) {
+    QJsonObject values;
+    for (size_t i = 0; i < kZaRegisters.size(); ++i)
+      if (const std::uint16_t v = p.a[static_cast<size_t>(s - 1)][i]; v != 0) values.insert(hexKey(kZaRegisters[i]), v);
+    if (!values.isEmpty()) steps.insert(QString::number(s), values);
+  }
+  return steps;
+}
+
+void ControllerModel::loadASettings(Project& p, const QJsonObject& steps) {
+  for (auto it = steps.begin(); it != steps.end(); ++it) {
+    const int s = it.key().toInt();
+    if (!in(s, 1, kSteps)) continue;
+    const QJsonObject values = it.value().toObject();
+    for (size_t i = 0; i < kZaRegisters.size(); ++i)
+      p.a[static_cast<size_t>(s - 1)][i] = static_cast<std::uint16_t>(values.value(hexKey(kZaRegisters[i])).toInt());
+  }
 }
 
 std::int32_t ControllerModel::longAt(int project, int step, std::uint16_t first) const {
@@ -150,6 +183,68 @@ std::int32_t ControllerModel::regLong(std::uint16_t first) const { return longAt
 std::uint16_t ControllerModel::stepRegister(int project, int step, std::uint16_t address) const {
   if (!in(project, 1, kProjects) || !in(step, 1, kSteps) || !hasRegister(address)) return 0;
   return cellAt(project, step, address);
+}
+
+std::uint16_t ControllerModel::projectRegister(int project, std::uint16_t address) const {
+  return stepRegister(project, 1, address);
+}
+
+namespace {
+
+const char* const kNormalAxes[] = {"ZA", "ZCA", "XYZCA"};
+
+// The function a step runs, as the hub shows it.
+QString functionOf(const std::function<std::uint16_t(std::uint16_t)>& at, bool empty) {
+  if (at(reg::ArcFlag) == 1) return QStringLiteral("arc");
+  if (at(reg::LineFlag) == 1) return QStringLiteral("line");
+  const std::uint16_t normal = at(reg::NormalMode);
+  if (normal == 3) return QStringLiteral("teach");
+  if (empty) return QStringLiteral("not set");
+  return normal <= 2 ? QStringLiteral("normal %1").arg(QLatin1String(kNormalAxes[normal])) : QStringLiteral("normal ?");
+}
+
+}  // namespace
+
+QString ControllerModel::projectText(int project) const {
+  if (!in(project, 1, kProjects)) return QStringLiteral("no project %1 (1..%2)").arg(project).arg(kProjects);
+  const Project& p = proj(project);
+  const Project& kept = keptProjects_[static_cast<size_t>(project - 1)];
+  const bool same = p.regs == kept.regs && p.steps == kept.steps;
+  QStringList lines;
+  lines << QStringLiteral("project %1%2: %3 steps, loops %4, speed %5%, next project %6 (%7)")
+               .arg(project)
+               .arg(project == current_.project ? QStringLiteral(" (current)") : QString())
+               .arg(p.regs[idx(reg::StepCount)])
+               .arg(p.regs[idx(reg::ProjectLoops)])
+               .arg(p.regs[idx(reg::SpeedOverride)])
+               .arg(p.regs[idx(reg::NextProject)])
+               .arg(same ? QStringLiteral("as kept") : QStringLiteral("changed since kept"));
+  for (int s = 1; s <= kSteps; ++s) {
+    const Bank& b = p.steps[static_cast<size_t>(s - 1)];
+    const bool empty = std::all_of(b.begin(), b.end(), [](std::uint16_t v) { return v == 0; });
+    if (empty) continue;
+    lines << QStringLiteral("  step %1: %2").arg(s).arg(functionOf([&](std::uint16_t a) { return b[idx(a)]; }, false));
+  }
+  return lines.join('\n');
+}
+
+QString ControllerModel::stepText(int project, int step) const {
+  if (!in(project, 1, kProjects) || !in(step, 1, kSteps))
+    return QStringLiteral("no step %1 of project %2 (steps 1..%3, projects 1..%4)").arg(step).arg(project).arg(kSteps).arg(kProjects);
+  const Bank& b = proj(project).steps[static_cast<size_t>(step - 1)];
+  const Bank& kept = keptProjects_[static_cast<size_t>(project - 1)].steps[static_cast<size_t>(step - 1)];
+  QStringList values;
+  for (int a = reg::kFirst; a <= reg::kLast; ++a) {
+    const auto u = static_cast<std::uint16_t>(a);
+    if (isStepRegister(u) && b[idx(u)] != 0) values << QStringLiteral("%1=%2").arg(hexKey(u)).arg(b[idx(u)]);
+  }
+  return QStringLiteral("project %1 step %2: %3, start delay %4 ms (%5)\n  %6")
+      .arg(project)
+      .arg(step)
+      .arg(functionOf([&](std::uint16_t a) { return b[idx(a)]; }, values.isEmpty()))
+      .arg(b[idx(reg::StepStartDelay)])
+      .arg(b == kept ? QStringLiteral("as kept") : QStringLiteral("changed since kept"))
+      .arg(values.isEmpty() ? QStringLiteral("all registers 0") : values.join(' '));
 }
 
 ControllerModel::Result ControllerModel::writeRegisters(std::uint16_t first, const QList<std::uint16_t>& values) {
@@ -241,7 +336,7 @@ void ControllerModel::command(std::uint16_t c, bool on) {
       if (run_.active) stopRun(QStringLiteral("stopped"));
       return;
     case coil::SaveParameters:
-      return queueJob(timing_.saveMs, QStringLiteral("parameters kept"), [this] { keepParameters(); });
+      return queueJob(timing_.parametersMs, QStringLiteral("parameters kept"), [this] { keepParameters(); });
     case coil::SaveProject:
       return queueJob(timing_.saveMs, QStringLiteral("project %1 kept").arg(project), [this, project] { keepProject(project); });
     case coil::ReadProject:
@@ -272,7 +367,14 @@ void ControllerModel::command(std::uint16_t c, bool on) {
     }
     case coil::PrevStep:
     case coil::NextStep: {
-      const int step = std::clamp(current_.step + (c == coil::NextStep ? 1 : -1), 1, kSteps);
+      // The step moves within the project's steps: not below 1, not past the step count (a step
+      // beyond the count, set through 0x1027, only moves down). A project whose count is not set
+      // yet has all fifty.
+      const int set = proj(project).regs[idx(reg::StepCount)];
+      const int count = set == 0 ? kSteps : std::min(set, kSteps);
+      int step = current_.step;
+      if (c == coil::NextStep && step < count) ++step;
+      if (c == coil::PrevStep && step > 1) --step;
       current_.step = step;
       regs_[idx(reg::CurrentStep)] = static_cast<std::uint16_t>(step);
       return;
@@ -711,6 +813,7 @@ void ControllerModel::keepParameters() {
 
 void ControllerModel::keepProject(int project) {
   keptProjects_[static_cast<size_t>(project - 1)] = proj(project);
+  keptRegs_[idx(reg::CurrentProject)] = static_cast<std::uint16_t>(project);  // it is the current one after a restart
   persist();
 }
 
@@ -718,6 +821,7 @@ void ControllerModel::clearProject(int project) {
   for (auto* set : {&projects_, &keptProjects_}) {
     Project& p = (*set)[static_cast<size_t>(project - 1)];
     for (Bank& step : p.steps) step.fill(0);
+    p.a = {};
     p.regs[idx(reg::ProjectLoops)] = 0;
     p.regs[idx(reg::NextProject)] = 0;
     p.regs[idx(reg::SpeedOverride)] = 100;
@@ -754,7 +858,7 @@ bool ControllerModel::save(const QString& path, QString* error) const {
       }
       if (!values.isEmpty()) steps.insert(QString::number(s), values);
     }
-    projects.append(QJsonObject{{"project", p}, {"registers", regs}, {"steps", steps}});
+    projects.append(QJsonObject{{"project", p}, {"registers", regs}, {"steps", steps}, {"a-steps", aSettingsJson(kept)}});
   }
   const QJsonObject root{{"format", "lorvane-sim state 1"}, {"parameters", params}, {"projects", projects}};
   QSaveFile file(path);
@@ -809,6 +913,7 @@ bool ControllerModel::load(const QString& path, QString* error) {
       const std::uint16_t a = address(it.key(), &ok);
       if (ok && isProjectRegister(a)) target.regs[idx(a)] = static_cast<std::uint16_t>(it.value().toInt());
     }
+    loadASettings(target, po.value("a-steps").toObject());
     const QJsonObject steps = po.value("steps").toObject();
     for (auto it = steps.begin(); it != steps.end(); ++it) {
       const int s = it.key().toInt();

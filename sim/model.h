@@ -20,6 +20,7 @@
 // teach step.
 #include <QByteArray>
 #include <QHash>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -48,10 +49,12 @@ class ControllerModel : public QObject {
  public:
   // How long the controller takes for the things that take time (milliseconds).
   struct Timing {
-    int stepMs = 300;   // travel of one step of a run (its start and end delays come on top)
-    int saveMs = 150;   // keeping the parameters or a project
-    int readMs = 150;   // until the presence flag and check value report the project
-    int clearMs = 150;  // clearing a project
+    int stepMs = 300;         // travel of one step of a run (its start and end delays come on top)
+    int parametersMs = 150;   // keeping the axis and system parameters (0x080A)
+    // The project commands take seconds, as a controller writing its flash does.
+    int saveMs = 2000;   // keeping a project (0x0807)
+    int readMs = 3000;   // until the presence flag and check value report the project (0x0808)
+    int clearMs = 2000;  // clearing a project (0x0809)
   };
 
   // Outcome of a write, as the slave turns it into a reply.
@@ -93,6 +96,11 @@ class ControllerModel : public QObject {
   int currentStep() const { return current_.step; }
   // A stored step value of any project and step (1-based), without changing the current ones.
   std::uint16_t stepRegister(int project, int step, std::uint16_t address) const;
+  std::uint16_t projectRegister(int project, std::uint16_t address) const;
+  // What a project and one of its steps hold, for the console: the working values and whether
+  // they are the kept ones.
+  QString projectText(int project) const;
+  QString stepText(int project, int step) const;
   // Programs project 1 with a short demonstration (four steps) so a fresh simulator has
   // something to run.
   void loadDemo();
@@ -119,9 +127,15 @@ class ControllerModel : public QObject {
 
  private:
   using Bank = std::array<std::uint16_t, 256>;  // indexed by address - 0x1000
+  // The registers of the Z/A page's settings. A step keeps them twice, for Z and for A; its
+  // 0x1055 says which axis's values they read and write (and which axis a run drives).
+  static constexpr std::array<std::uint16_t, 8> kZaRegisters = {0x1048, 0x1049, 0x1030, 0x1031,
+                                                                0x1032, 0x1033, 0x1041, 0x109E};
+  using ASettings = std::array<std::uint16_t, kZaRegisters.size()>;
   struct Project {
     Bank regs{};                    // project-wide registers
     std::array<Bank, kSteps> steps{};
+    std::array<ASettings, kSteps> a{};  // A's settings of each step (Z's are in its bank)
   };
   struct Selection {
     int project = 1;
@@ -156,6 +170,10 @@ class ControllerModel : public QObject {
   };
 
   std::uint16_t& cell(std::uint16_t address);
+  // Where in `Project::a` the register is held, when the step gives the Z/A settings to A; else -1.
+  int aSlot(int project, int step, std::uint16_t address) const;
+  static QJsonObject aSettingsJson(const Project& p);
+  static void loadASettings(Project& p, const QJsonObject& steps);
   std::uint16_t cellAt(int project, int step, std::uint16_t address) const;
   std::int32_t longAt(int project, int step, std::uint16_t first) const;
   Project& proj(int n) { return projects_[static_cast<size_t>(n - 1)]; }

@@ -4,10 +4,16 @@
 #include "screens/axes/axis_parameters.h"
 #include "screens/axes/io_tests.h"
 #include "screens/axes/manual_jog.h"
+#include "screens/project/project_parameters.h"
+#include "screens/project/step_functions.h"
+#include "screens/project/arc_step.h"
+#include "screens/project/axis_steps.h"
+#include "screens/project/line_step.h"
 #include "shell/main_screen.h"
 #include "shell/menus.h"
 #include "screens/run/system_control.h"
 #include "shell/screen_map.h"
+#include "ui/session.h"
 
 namespace lorvane::shell {
 
@@ -18,7 +24,23 @@ std::function<void(ui::Form*)> title(const char* text) {
   return [text](ui::Form* f) { QMetaObject::invokeMethod(f, "setTitle", Q_ARG(QString, QString::fromUtf8(text))); };
 }
 
+// An entry button of the step hub turns red, then leads on only when its function reads as on.
+std::function<bool(ui::Form*)> functionOn(const char* button) {
+  return [button](ui::Form* f) {
+    auto* hub = qobject_cast<screens::StepFunctions*>(f);
+    return hub && hub->mayEnter(QString::fromUtf8(button));
+  };
+}
+
+// The step page chain entered (1 arc, 2 line, 3 normal), noted once the page is shown: the back
+// buttons of the C and Z/A pages follow it.
+std::function<void(ui::Form*)> entered(int chain) {
+  return [chain](ui::Form*) { ui::session().entryFunction = chain; };
+}
+
 }  // namespace
+
+void addStepPages(ScreenMap& map);
 
 void addStandardScreens(ScreenMap& map) {
   map.addScreen("Mainfrm1", [] { return new MainScreen; });
@@ -33,6 +55,8 @@ void addStandardScreens(ScreenMap& map) {
   map.addScreen("Mainfrm9", [] { return new screens::InputTest; });
   map.addScreen("Mainfrm10", [] { return new screens::OutputTest; });
   map.addScreen("Mainfrm11", [] { return new screens::ManualJog; });
+  map.addScreen("Mainfrm12", [] { return new screens::ProjectParameters; });
+  map.addScreen("Mainfrm13", [] { return new screens::StepFunctions; });
 
   // from, button, to, port closed first
   const Route routes[] = {
@@ -73,19 +97,13 @@ void addStandardScreens(ScreenMap& map) {
       {"Mainfrm12", "XYcmd", "Mainfrm13"},
       {"Mainfrm13", "SY6cmd", "Mainfrm12"},
       {"Mainfrm13", "BC5cmd", "Mainfrm1"},
-      {"Mainfrm14", "SY15cmd", "Mainfrm13"},
-      {"Mainfrm14", "FZcmd", "Mainfrm20"},
-      {"Mainfrm15", "SY16cmd", "Mainfrm13"},
-      {"Mainfrm15", "FZcmd", "Mainfrm19"},
+      {.from = "Mainfrm13", .button = "JScmd", .to = "Mainfrm16", .guard = functionOn("JScmd")},
+      {.from = "Mainfrm13", .button = "JYcmd", .to = "Mainfrm14", .afterShow = entered(1), .guard = functionOn("JYcmd")},
+      {.from = "Mainfrm13", .button = "JZcmd", .to = "Mainfrm15", .afterShow = entered(2), .guard = functionOn("JZcmd")},
+      {.from = "Mainfrm13", .button = "JPcmd", .to = "Mainfrm17", .afterShow = entered(3), .guard = functionOn("JPcmd")},
       {"Mainfrm16", "SY10cmd", "Mainfrm13"},
       {"Mainfrm16", "FZ3cmd", "Mainfrm1"},
       {"Mainfrm16", "FG3cmd", "Mainfrm13"},
-      {"Mainfrm17", "SY17cmd", "Mainfrm13"},
-      {"Mainfrm17", "XY17cmd", "Mainfrm18"},
-      {"Mainfrm18", "SY18cmd", "Mainfrm17"},
-      {"Mainfrm18", "XY18cmd", "Mainfrm19"},
-      {"Mainfrm19", "XY19cmd", "Mainfrm20"},
-      {"Mainfrm20", "XY20cmd", "Mainfrm21"},
       {"Mainfrm21", "SYcmd", "Mainfrm20"},
       {"Mainfrm21", "XYcmd", "Mainfrm22"},
       {"Mainfrm22", "SYcmd", "Mainfrm21"},
@@ -94,6 +112,50 @@ void addStandardScreens(ScreenMap& map) {
       {"Mainfrm23", "BCcmd", "Mainfrm13"},
       {"Mainfrm24", "BAcmd", "Mainfrm1", false, false},
       {"Mainfrm24", "EXcmd", "Mainfrm1", false, true},
+  };
+  for (const Route& r : routes) map.addRoute(r);
+  addStepPages(map);
+}
+
+// The step pages of the arc, line and normal chains. The C and Z/A pages are shared by the
+// chains, so their previous page is the one of the chain entered (ui::session().entryFunction:
+// 1 arc, 2 line, 3 normal); in any other case the button leads nowhere.
+void addStepPages(ScreenMap& map) {
+  map.addScreen("Mainfrm14", [] { return new screens::ArcStep; });
+  map.addScreen("Mainfrm15", [] { return new screens::LineStep; });
+  map.addScreen("Mainfrm17", [] { return new screens::AxisStep(screens::AxisPage::X); });
+  map.addScreen("Mainfrm18", [] { return new screens::AxisStep(screens::AxisPage::Y); });
+  map.addScreen("Mainfrm19", [] { return new screens::AxisStep(screens::AxisPage::C); });
+  map.addScreen("Mainfrm20", [] { return new screens::AxisStep(screens::AxisPage::ZA); });
+
+  const auto beforeC = [] {
+    switch (ui::session().entryFunction) {
+      case 2: return QStringLiteral("Mainfrm15");
+      case 3: return QStringLiteral("Mainfrm18");
+      default: return QString();
+    }
+  };
+  const auto beforeZA = [] {
+    switch (ui::session().entryFunction) {
+      case 1: return QStringLiteral("Mainfrm14");
+      case 2:
+      case 3: return QStringLiteral("Mainfrm19");
+      default: return QString();
+    }
+  };
+  const Route routes[] = {
+      {"Mainfrm14", "SY15cmd", "Mainfrm13"},
+      {"Mainfrm14", "FZcmd", "Mainfrm20"},
+      {"Mainfrm15", "SY16cmd", "Mainfrm13"},
+      {"Mainfrm15", "FZcmd", "Mainfrm19"},
+      {"Mainfrm17", "SY17cmd", "Mainfrm13"},
+      {"Mainfrm17", "XY17cmd", "Mainfrm18"},
+      {"Mainfrm18", "SY18cmd", "Mainfrm17"},
+      {"Mainfrm18", "XY18cmd", "Mainfrm19"},
+      {.from = "Mainfrm19", .button = "SY19cmd", .target = beforeC},
+      {"Mainfrm19", "XY19cmd", "Mainfrm20"},
+      {.from = "Mainfrm20", .button = "SY20cmd", .target = beforeZA},
+      {"Mainfrm20", "XY20cmd", "Mainfrm21"},
   };
   for (const Route& r : routes) map.addRoute(r);
 }

@@ -26,7 +26,11 @@ TEST(ScreenMap, ButtonsLeadWhereTheMapSays) {
       {{"WZcmd"}, "Mainfrm24"},
       {{"Xkcmd"}, "Mainfrm2"},
       {{"Xkcmd", "Bacmd"}, "Mainfrm1"},
-      {{"Efcmd"}, "Mainfrm1"},  // the project screens are not part of the program yet
+      {{"Efcmd"}, "Mainfrm12"},
+      {{"Efcmd", "SYcmd"}, "Mainfrm1"},
+      {{"Efcmd", "XYcmd"}, "Mainfrm13"},
+      {{"Efcmd", "XYcmd", "SY6cmd"}, "Mainfrm12"},
+      {{"Efcmd", "XYcmd", "BC5cmd"}, "Mainfrm1"},
       {{"Refcmd", "Zcmd"}, "Mainfrm5"},
       {{"Refcmd", "Acmd", "EXtxt"}, "Mainfrm3"},
       {{"Tstcmd", "Xcmd", "XY1cmd", "XY2cmd", "XY3cmd"}, "Mainfrm11"},
@@ -180,32 +184,34 @@ class Page : public ui::Form {
 };
 
 TEST(ScreenMap, GuardedAndComputedRoutes) {
-  ScreenEnv env;
-  for (const char* name : {"Mainfrm13", "Mainfrm14", "Mainfrm19", "Mainfrm20"})
-    env.map().addScreen(name, [n = QString(name)] { return new Page(n); });
-  env.map().addRoute({.from = "Mainfrm1", .button = "Efcmd", .to = "Mainfrm13"});
-  env.map().addRoute({.from = "Mainfrm13", .button = "JYcmd", .to = "Mainfrm20",
-                      .guard = [](ui::Form* f) { return f->control<QLabel>("Label7")->text() == "开启XYC轴画圆弧"; }});
-  env.map().addRoute({.from = "Mainfrm20", .button = "SY20cmd", .target = [] {
-                        return ui::session().entryFunction == 1 ? QString("Mainfrm14")
-                               : ui::session().entryFunction == 2 ? QString("Mainfrm19") : QString();
-                      }});
-  env.start();
-  env.click("Okcmd");
-  env.click("Efcmd");
-  ASSERT_EQ(current(env), "Mainfrm13");
-  env.click("JYcmd");
-  EXPECT_EQ(current(env), "Mainfrm13") << "the label is not on: the button leads nowhere";
-  env.map().current()->control<QLabel>("Label7")->setText("开启XYC轴画圆弧");
-  env.click("JYcmd");
-  ASSERT_EQ(current(env), "Mainfrm20");
+  shell::ScreenMap map;  // stand-in pages only: no port, no controller
+  for (const char* name : {"Mainfrm1", "Mainfrm13", "Mainfrm14", "Mainfrm19", "Mainfrm20"})
+    map.addScreen(name, [n = QString(name)] { return new Page(n); });
+  map.addRoute({.from = "Mainfrm1", .button = "JYcmd", .to = "Mainfrm13"});
+  map.addRoute({.from = "Mainfrm13", .button = "JYcmd", .to = "Mainfrm20",
+                .guard = [](ui::Form* f) { return f->control<QLabel>("Label7")->text() == "开启XYC轴画圆弧"; }});
+  map.addRoute({.from = "Mainfrm20", .button = "SY20cmd", .target = [] {
+                  return ui::session().entryFunction == 1 ? QString("Mainfrm14")
+                         : ui::session().entryFunction == 2 ? QString("Mainfrm19") : QString();
+                }});
+  const auto current = [&] { return map.current()->objectName(); };
+  const auto click = [&](const char* button) { map.current()->findChild<QPushButton*>(button)->click(); };
+  map.start();
+  click("JYcmd");
+  ASSERT_EQ(current(), "Mainfrm13");
+  click("JYcmd");
+  EXPECT_EQ(current(), "Mainfrm13") << "the label is not on: the button leads nowhere";
+  map.current()->control<QLabel>("Label7")->setText("开启XYC轴画圆弧");
+  click("JYcmd");
+  ASSERT_EQ(current(), "Mainfrm20");
   struct Case { int entry; const char* arrive; };
   for (const Case& c : {Case{0, "Mainfrm20"}, Case{2, "Mainfrm19"}}) {
     ui::session().entryFunction = c.entry;
-    env.click("SY20cmd");
-    EXPECT_EQ(current(env), c.arrive) << c.entry;
+    click("SY20cmd");
+    EXPECT_EQ(current(), c.arrive) << c.entry;
   }
-  EXPECT_EQ(env.map().loadedForms().size(), 1);
+  ui::session().entryFunction = 0;
+  EXPECT_EQ(map.loadedForms().size(), 1);
 }
 
 }  // namespace

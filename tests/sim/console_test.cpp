@@ -130,5 +130,24 @@ TEST_F(ConsoleTest, MalformedCommandsChangeNothing) {
   EXPECT_FALSE(model.coil(0x0834));
 }
 
+// The project and step commands show what the screens set, without changing the selection.
+TEST_F(ConsoleTest, ProjectAndStepShowWhatIsStored) {
+  model.writeRegister(reg::CurrentProject, 2);
+  model.writeRegister(reg::StepCount, 12);
+  model.writeRegister(reg::CurrentStep, 5);
+  model.writeCoil(coil::ChooseLine, true);
+  model.writeRegister(reg::StepStartDelay, 250);
+  model.writeRegister(reg::CurrentProject, 1);
+  EXPECT_EQ(console.run("project 2"),
+            "project 2: 12 steps, loops 0, speed 100%, next project 0 (changed since kept)\n  step 5: line");
+  EXPECT_EQ(console.run("step 2 5"),
+            "project 2 step 5: line, start delay 250 ms (changed since kept)\n  1043=250 10FE=1 10FF=1");
+  EXPECT_EQ(console.run("step 4"), "project 1 step 4: not set, start delay 0 ms (as kept)\n  all registers 0");
+  EXPECT_TRUE(console.run("step 2 51").startsWith("no step 51"));
+  EXPECT_TRUE(console.run("project x").startsWith("usage"));
+  EXPECT_EQ(model.currentProject(), 1);
+  EXPECT_EQ(model.currentStep(), 5);
+}
+
 }  // namespace
 }  // namespace lorvane::sim

@@ -95,6 +95,28 @@ TEST_F(Model, StepCoilsMoveTheCurrentStepWithinOneToFifty) {
   EXPECT_EQ(model.currentStep(), 50);
 }
 
+// Once the project's step count is set, the step stops at it; without one, at 50.
+TEST_F(Model, StepCoilsStopAtOneAndAtTheProjectsStepCount) {
+  struct Case {
+    int count;
+    int from;
+    std::uint16_t coil;
+    int to;
+  };
+  const Case cases[] = {
+      {12, 1, coil::PrevStep, 1},  {12, 11, coil::NextStep, 12}, {12, 12, coil::NextStep, 12},
+      {12, 12, coil::PrevStep, 11}, {0, 1, coil::NextStep, 2},   {3, 7, coil::NextStep, 7},
+      {3, 7, coil::PrevStep, 6},   {50, 50, coil::NextStep, 50},
+  };
+  for (const Case& c : cases) {
+    select(2, c.from);
+    set(reg::StepCount, static_cast<std::uint16_t>(c.count));
+    pulse(c.coil);
+    EXPECT_EQ(model.currentStep(), c.to) << c.count << " steps, from " << c.from << (c.coil == coil::NextStep ? " next" : " previous");
+    EXPECT_EQ(model.reg(reg::CurrentStep), c.to);
+  }
+}
+
 TEST_F(Model, FunctionChoiceSetsTheFlagsTheHubShows) {
   struct Choice {
     std::uint16_t coil;
@@ -484,6 +506,20 @@ TEST_F(Model, ReadReportsWhatTheSaveKeptAndClearRemovesIt) {
   EXPECT_EQ(model.reg(reg::ParameterCheck), 0);
 }
 
+TEST_F(Model, ProjectCommandsTakeSecondsLikeAController) {
+  select(2, 5);
+  set(reg::LineFlag, 1);
+  pulse(coil::SaveProject);
+  pulse(coil::ReadProject);
+  ASSERT_EQ(model.writeCoil(coil::ReadProject, false), R::Ok);
+  model.advance(1000);
+  EXPECT_EQ(model.reg(reg::HasParameters), 0) << "still keeping the project";
+  model.advance(model.timing().saveMs + model.timing().readMs - 1000);
+  EXPECT_EQ(model.reg(reg::HasParameters), 1);
+  EXPECT_GE(model.timing().saveMs + model.timing().readMs, 3000);
+  EXPECT_GE(model.timing().clearMs, 1000);
+}
+
 TEST_F(Model, StateFileKeepsSavedParametersAndProjectsOnly) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -513,6 +549,7 @@ TEST_F(Model, StateFileKeepsSavedParametersAndProjectsOnly) {
   EXPECT_EQ(restarted.stepRegister(3, 4, reg::StepCount), 9);
   EXPECT_EQ(restarted.position(reg::X), 0);
   EXPECT_EQ(restarted.currentStep(), 1);
+  EXPECT_EQ(restarted.currentProject(), 3) << "the project kept last is the current one again";
 }
 
 TEST_F(Model, LoadRefusesAFileThatIsNotAState) {
