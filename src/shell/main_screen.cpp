@@ -1,5 +1,6 @@
 #include "shell/main_screen.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <cmath>
 #include <limits>
@@ -70,7 +71,7 @@ bool MainScreen::load() {
   if (openPort(session().portNumber)) {
     setPortOpen(true);
   } else {
-    showMessage(this, QStringLiteral("串口%1无法打开，请检查串口后按“确定”").arg(session().portNumber));
+    showMessage(this, QCoreApplication::translate("lorvane", "串口%1无法打开，请检查串口后按“确定”").arg(session().portNumber));
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "shell/screen_map.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -125,7 +126,7 @@ void ScreenMap::unload(Form* form) {
   if (current_ == form) current_ = nullptr;
 }
 
-void ScreenMap::warnAxisMayRun(Form* form) { ui::showMessage(form, ui::kAxisMayRun); }
+void ScreenMap::warnAxisMayRun(Form* form) { ui::showMessage(form, ui::axisMayRun()); }
 
 namespace {
 // Marks a change of screen for as long as it runs.
@@ -173,7 +174,7 @@ void ScreenMap::change(Form* from, const Route& route) {
     // with the port closed, for the operator to check the line and open it again.
     unload(target);
     unload(from);
-    ui::showMessage(nullptr, QStringLiteral("串口%1打开失败，请检查串口后在主界面重新打开").arg(ui::session().portNumber));
+    ui::showMessage(nullptr, QCoreApplication::translate("lorvane", "串口%1打开失败，请检查串口后在主界面重新打开").arg(ui::session().portNumber));
     showMain(false);
     return;
   }
@@ -236,7 +237,7 @@ void ScreenMap::portLost(Form* form, bool coilMayBeOn) {
   }
   {
     Changing changing(changing_);
-    ui::showMessage(form, coilMayBeOn ? ui::kAxisMayRun : QStringLiteral("串口通讯中断，请检查串口连接"));
+    ui::showMessage(form, coilMayBeOn ? ui::axisMayRun() : QCoreApplication::translate("lorvane", "串口通讯中断，请检查串口连接"));
     unload(form);
     if (Form* main = loaded(kMain)) unload(main);
     showMain(false);

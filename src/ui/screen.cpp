@@ -1,5 +1,6 @@
 #include "ui/screen.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
@@ -11,7 +12,7 @@
 
 namespace lorvane::ui {
 
-const QString kAxisMayRun = QStringLiteral("串口通讯中断，轴可能仍在运行，请立即检查设备！");
+QString axisMayRun() { return QCoreApplication::translate("lorvane", "串口通讯中断，轴可能仍在运行，请立即检查设备！"); }
 
 Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
     : Form(formName, parent), exchange_(std::move(decl)) {
@@ -103,7 +104,7 @@ void Screen::onPortLost() {
 void Screen::onStopNotDelivered() {
   // Leaving the screen tells it itself, once its wait is over.
   if (!link_ || exchange_.isLeaving()) return;
-  message(kAxisMayRun);
+  message(axisMayRun());
 }
 
 void Screen::message(const QString& text) {

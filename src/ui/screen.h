@@ -63,6 +63,6 @@ class Screen : public Form {
 
 // What the operator is told when an axis may still be running: a stop that did not reach the
 // controller, or a line lost while a hold-to-run coil was on.
-extern const QString kAxisMayRun;
+QString axisMayRun();
 
 }  // namespace lorvane::ui

@@ -339,7 +339,7 @@ TEST_F(ZaPage, ChangingTheAxisWritesOnlyTheChoiceAndShowsTheOtherAxis) {
   env.click("SS20cmd");
   ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("SS20cmd"); }));
   EXPECT_EQ(env.takeWrites(), QList<QByteArray>{writeWordBody(reg::ZReplacedByA, "0001")});
-  EXPECT_EQ(env.boxes, QStringList{screens::kOtherAxisShown});
+  EXPECT_EQ(env.boxes, QStringList{screens::otherAxisShown()});
   EXPECT_EQ(bank(false, 0x1032), 1000) << "Z's distance untouched";
   EXPECT_EQ(bank(true, 0x1032), 500) << "A's distance untouched";
 

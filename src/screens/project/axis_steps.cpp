@@ -1,5 +1,7 @@
 #include "screens/project/axis_steps.h"
 
+#include <QCoreApplication>
+
 #include "link/registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
@@ -8,8 +10,9 @@ namespace lorvane::screens {
 
 using namespace lorvane::ui;
 
-const QString kOtherAxisShown =
-    QStringLiteral("已切换Z/A轴：本页现显示另一轴的设定，请核对各项数值后再下载一次");
+QString otherAxisShown() {
+  return QCoreApplication::translate("lorvane", "已切换Z/A轴：本页现显示另一轴的设定，请核对各项数值后再下载一次");
+}
 
 namespace {
 
@@ -181,7 +184,7 @@ ScreenDecl zaTable(const Page& p) {
       .field = "SHtxt",
       .steps = {Write{.reg = reg::ZReplacedByA, .field = "SHtxt", .range = range(0, 1)}},
       .done = {ForgetBanked{}, Blank{settings + QList<Name>{"YXtxt", "BCtxt", "ZZtxt", "DZtxt"}},
-               Message{kOtherAxisShown}},
+               Message{otherAxisShown()}},
   };
   return ScreenDecl{
       .intervalMs = p.intervalMs,

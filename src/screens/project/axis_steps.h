@@ -17,6 +17,6 @@ class AxisStep : public ui::Screen {
 };
 
 // What the operator is told after a download that switched the Z/A page to the other axis.
-extern const QString kOtherAxisShown;
+QString otherAxisShown();
 
 }  // namespace lorvane::screens

@@ -1,5 +1,6 @@
 #include "screens/project/project_parameters.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,13 +18,13 @@ const Texts kPresence = {{0, QStringLiteral("无参数")}, {1, QStringLiteral("�
 
 // A project change is not acknowledged yet: what the screen would clear, keep or set may still
 // be the old project's.
-const QString kProjectPending = QStringLiteral("工程号尚未设置完毕，请稍后再试");
-const QString kProjectUnread = QStringLiteral("工程号尚未读取，请稍后再试");
-const QString kReadNotReset = QStringLiteral("读取工程参数命令未能复位，请检查串口连接");
+QString projectPending() { return QCoreApplication::translate("lorvane", "工程号尚未设置完毕，请稍后再试"); }
+QString projectUnread() { return QCoreApplication::translate("lorvane", "工程号尚未读取，请稍后再试"); }
+QString readNotReset() { return QCoreApplication::translate("lorvane", "读取工程参数命令未能复位，请检查串口连接"); }
 
 // The confirmation names the project the controller reported, the one the clear acts on.
 QString clearQuestion(const std::function<std::optional<std::int64_t>(const Name&)>& lastRead) {
-  return QStringLiteral("是否删除%1号工程的基本参数？").arg(lastRead("PRtxt").value_or(0));
+  return QCoreApplication::translate("lorvane", "是否删除%1号工程的基本参数？").arg(lastRead("PRtxt").value_or(0));
 }
 
 // ---- The phase table -------------------------------------------------------------------------
@@ -57,14 +58,14 @@ ScreenDecl exchangeTable(ProjectParameters* self) {
                    .clears = ClearLocks::All,
                    .onClick = {SetInterval{ProjectParameters::kBusyMs}},
                    .refusedWhile = {"SUcmd"},
-                   .busyMessage = kProjectPending},
+                   .busyMessage = projectPending()},
           // Read parameters: the coil ON, two seconds, OFF, two seconds. The controller then
           // reports the project in the flag and the check value.
           Sequence{.button = "DQcmd",
                    .steps = {Pulse{.coil = coil::ReadProject,
                                    .onMs = ProjectParameters::kReadOnMs,
                                    .afterMs = ProjectParameters::kReadAfterMs,
-                                   .undelivered = kReadNotReset}}},
+                                   .undelivered = readNotReset()}}},
           // Clear, once the operator has confirmed which project; then the parameters are read
           // again by themselves, so the flag shows the cleared project.
           Sequence{.button = "QLcmd",
@@ -73,17 +74,17 @@ ScreenDecl exchangeTable(ProjectParameters* self) {
                               StartSequence{"DQcmd"}},
                    .confirm = Confirm{QStringLiteral(" 删除数据提醒"), clearQuestion},
                    .refusedWhile = {"SUcmd"},
-                   .busyMessage = kProjectPending,
+                   .busyMessage = projectPending(),
                    .needsRead = {"PRtxt"},
-                   .unreadMessage = kProjectUnread},
+                   .unreadMessage = projectUnread()},
           // Keep the whole project; the command is sent again until answered (keeping it twice
           // does no harm, a save lost on the line would).
           Sequence{.button = "Command1",
                    .steps = {Coil{.coil = coil::SaveProject, .repeat = true}},
                    .refusedWhile = {"SUcmd"},
-                   .busyMessage = kProjectPending,
+                   .busyMessage = projectPending(),
                    .needsRead = {"PRtxt"},
-                   .unreadMessage = kProjectUnread},
+                   .unreadMessage = projectUnread()},
       },
   };
 }

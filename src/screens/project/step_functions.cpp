@@ -1,5 +1,6 @@
 #include "screens/project/step_functions.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 
@@ -36,7 +37,7 @@ const Entry kEntries[] = {
     {"JPcmd", "Label9", "开启XYZCA轴普通功能"},
 };
 
-const QString kStepPending = QStringLiteral("步号尚未切换完毕，请稍后再试");
+QString stepPending() { return QCoreApplication::translate("lorvane", "步号尚未切换完毕，请稍后再试"); }
 
 // ---- The phase table -------------------------------------------------------------------------
 
@@ -81,7 +82,7 @@ ScreenDecl exchangeTable() {
                    .clears = ClearLocks::All,
                    .onClick = {SetInterval{StepFunctions::kBusyMs}},
                    .refusedWhile = {"SD1cmd", "SBcmd", "XBcmd"},
-                   .busyMessage = kStepPending},
+                   .busyMessage = stepPending()},
           stepChange("SBcmd", Coil{.coil = coil::PrevStep}),
           stepChange("XBcmd", Coil{.coil = coil::NextStep}),
           functionChoice("SJcmd", coil::ChooseTeach),
