@@ -85,11 +85,17 @@ struct Sim {
     QByteArray answer;
     QElapsedTimer t;
     t.start();
-    while (!answer.contains('\n') && t.elapsed() < 2000) {
+    // The simulator's own start-up line may still be on its way: it is not the answer.
+    const auto answerLine = [&] {
+      for (const QByteArray& l : answer.split('\n'))
+        if (answer.contains('\n') && !l.trimmed().isEmpty() && !l.startsWith("lorvane-sim:")) return l.trimmed();
+      return QByteArray();
+    };
+    while (answerLine().isEmpty() && t.elapsed() < 2000) {
       process.waitForReadyRead(50);
       answer += process.readAllStandardOutput();
     }
-    return answer.split('\n').first().trimmed();
+    return answerLine();
   }
   // Asks the simulator's console for a register.
   int get(std::uint16_t reg) {
