@@ -542,6 +542,8 @@ void Exchange::blank(const QList<Name>& controls) {
     FieldState& f = fields_[c];
     f.text.clear();
     f.known = false;
+    f.edited = false;
+    f.locked = false;  // else a field being edited would never be read again
     f.lastRead.reset();
     emit fieldShown(c, QString());
   }

@@ -61,7 +61,8 @@ class Exchange : public QObject {
   // The current step or project changed: the values of the registers banked by it are read
   // again before anything can write them, and every lock is cleared.
   void forgetBanked();
-  // These controls show nothing (and count as unread) until their registers are read again.
+  // These controls show nothing (and count as unread, their locks cleared) until their registers
+  // are read again.
   void blank(const QList<Name>& controls);
 
   // Leaving the screen: clicks and presses are no longer taken, held buttons are released, and

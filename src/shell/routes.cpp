@@ -9,6 +9,9 @@
 #include "screens/project/arc_step.h"
 #include "screens/project/axis_steps.h"
 #include "screens/project/line_step.h"
+#include "screens/project/teach_step.h"
+#include "screens/project/outputs_step.h"
+#include "screens/project/timing_step.h"
 #include "shell/main_screen.h"
 #include "shell/menus.h"
 #include "screens/run/system_control.h"
@@ -41,6 +44,8 @@ std::function<void(ui::Form*)> entered(int chain) {
 }  // namespace
 
 void addStepPages(ScreenMap& map);
+void addTeachPage(ScreenMap& map);
+void addStepEndPages(ScreenMap& map);
 
 void addStandardScreens(ScreenMap& map) {
   map.addScreen("Mainfrm1", [] { return new MainScreen; });
@@ -101,20 +106,13 @@ void addStandardScreens(ScreenMap& map) {
       {.from = "Mainfrm13", .button = "JYcmd", .to = "Mainfrm14", .afterShow = entered(1), .guard = functionOn("JYcmd")},
       {.from = "Mainfrm13", .button = "JZcmd", .to = "Mainfrm15", .afterShow = entered(2), .guard = functionOn("JZcmd")},
       {.from = "Mainfrm13", .button = "JPcmd", .to = "Mainfrm17", .afterShow = entered(3), .guard = functionOn("JPcmd")},
-      {"Mainfrm16", "SY10cmd", "Mainfrm13"},
-      {"Mainfrm16", "FZ3cmd", "Mainfrm1"},
-      {"Mainfrm16", "FG3cmd", "Mainfrm13"},
-      {"Mainfrm21", "SYcmd", "Mainfrm20"},
-      {"Mainfrm21", "XYcmd", "Mainfrm22"},
-      {"Mainfrm22", "SYcmd", "Mainfrm21"},
-      {"Mainfrm22", "XYcmd", "Mainfrm23"},
-      {"Mainfrm23", "SYcmd", "Mainfrm22"},
-      {"Mainfrm23", "BCcmd", "Mainfrm13"},
       {"Mainfrm24", "BAcmd", "Mainfrm1", false, false},
       {"Mainfrm24", "EXcmd", "Mainfrm1", false, true},
   };
   for (const Route& r : routes) map.addRoute(r);
   addStepPages(map);
+  addTeachPage(map);
+  addStepEndPages(map);
 }
 
 // The step pages of the arc, line and normal chains. The C and Z/A pages are shared by the
@@ -156,6 +154,35 @@ void addStepPages(ScreenMap& map) {
       {"Mainfrm19", "XY19cmd", "Mainfrm20"},
       {.from = "Mainfrm20", .button = "SY20cmd", .target = beforeZA},
       {"Mainfrm20", "XY20cmd", "Mainfrm21"},
+  };
+  for (const Route& r : routes) map.addRoute(r);
+}
+
+// The pages every step chain ends with, after the Z/A page: direct outputs, input-conditioned
+// outputs, then timing, loop and chaining, which leads back to the step hub.
+void addStepEndPages(ScreenMap& map) {
+  map.addScreen("Mainfrm21", [] { return new screens::DirectOutputStep; });
+  map.addScreen("Mainfrm22", [] { return new screens::ConditionedOutputStep; });
+  map.addScreen("Mainfrm23", [] { return new screens::TimingStep; });
+
+  const Route routes[] = {
+      {"Mainfrm21", "SYcmd", "Mainfrm20"},
+      {"Mainfrm21", "XYcmd", "Mainfrm22"},
+      {"Mainfrm22", "SYcmd", "Mainfrm21"},
+      {"Mainfrm22", "XYcmd", "Mainfrm23"},
+      {"Mainfrm23", "SYcmd", "Mainfrm22"},
+      {"Mainfrm23", "BCcmd", "Mainfrm13"},
+  };
+  for (const Route& r : routes) map.addRoute(r);
+}
+
+// The teach step page, entered from the step hub while the step's teach function is on.
+void addTeachPage(ScreenMap& map) {
+  map.addScreen("Mainfrm16", [] { return new screens::TeachStep; });
+  const Route routes[] = {
+      {"Mainfrm16", "SY10cmd", "Mainfrm13"},
+      {"Mainfrm16", "FZ3cmd", "Mainfrm1"},
+      {"Mainfrm16", "FG3cmd", "Mainfrm13"},
   };
   for (const Route& r : routes) map.addRoute(r);
 }

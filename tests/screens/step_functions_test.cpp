@@ -298,26 +298,5 @@ TEST(StepFunctions, AnUnknownNormalValueBlanksItsLabelAndOpensNothing) {
 
 // A function whose page is not part of the program yet: its entry button turns red, opens
 // nothing, and the hub goes on.
-TEST(StepFunctions, WithoutItsPageAnEntryButtonTurnsRedAndOpensNothing) {
-  struct Entry { const char* page; std::uint16_t choose; const char* enter; const char* label; const char* on; };
-  const Entry entries[] = {{"Mainfrm16", coil::ChooseTeach, "JScmd", "Label6", "开启示教功能"},
-                           {"Mainfrm14", coil::ChooseArc, "JYcmd", "Label7", "开启XYC轴画圆弧"},
-                           {"Mainfrm15", coil::ChooseLine, "JZcmd", "Label8", "开启XY轴画直线"},
-                           {"Mainfrm17", coil::ChooseNormal, "JPcmd", "Label9", "开启XYZCA轴普通功能"}};
-  ScreenEnv env;
-  const Entry* missing = nullptr;
-  for (const Entry& e : entries)
-    if (!missing && !env.map().screenNames().contains(e.page)) missing = &e;
-  if (!missing) GTEST_SKIP() << "every function page is part of the program";
-  openHub(env);
-  env.model.writeCoil(missing->choose, true);
-  ASSERT_TRUE(env.tickUntil([&] { return label(env, missing->label) == missing->on; }, 2 * kCycle));
-  env.click(missing->enter);
-  EXPECT_EQ(env.map().current()->objectName(), "Mainfrm13");
-  EXPECT_TRUE(env.isRed(missing->enter));
-  EXPECT_EQ(ui::session().entryFunction, 0);
-  env.ticks(kCycle);
-  EXPECT_FALSE(env.takeSent().isEmpty()) << "the hub keeps reading";
-}
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "link/registers.h"
 #include "screen_env.h"
 #include "ui/controls.h"
 #include "ui/session.h"
@@ -212,6 +213,99 @@ TEST(ScreenMap, GuardedAndComputedRoutes) {
   }
   ui::session().entryFunction = 0;
   EXPECT_EQ(map.loadedForms().size(), 1);
+}
+
+// Every route of the map, from every screen, as one table: the button leads where it should, the
+// port is never open twice, the screen left is unloaded (only the diagram's "返回" keeps it), and
+// the table names every route the program has. A step entry of the hub leads on once its function
+// is switched on; the C and Z/A pages' "上一页" follows the chain entered and does nothing
+// outside one.
+TEST(ScreenMap, EveryRouteFromEveryScreen) {
+  struct Hop {
+    const char* from;
+    const char* button;
+    const char* to;
+    int entry = 0;               // the chain entered (the C and Z/A pages' back buttons)
+    std::uint16_t choose = 0;    // the hub: the function switched on first
+    const char* label = nullptr;  // ... and the hub's label that shows it on
+    const char* on = nullptr;
+  };
+  const Hop hops[] = {
+      {"Mainfrm1", "Refcmd", "Mainfrm3"}, {"Mainfrm1", "Tstcmd", "Mainfrm4"}, {"Mainfrm1", "Xkcmd", "Mainfrm2"},
+      {"Mainfrm1", "Efcmd", "Mainfrm12"}, {"Mainfrm1", "WZcmd", "Mainfrm24"}, {"Mainfrm2", "Bacmd", "Mainfrm1"},
+      {"Mainfrm3", "Xcmd", "Mainfrm5"}, {"Mainfrm3", "Ycmd", "Mainfrm5"}, {"Mainfrm3", "Zcmd", "Mainfrm5"},
+      {"Mainfrm3", "Ccmd", "Mainfrm5"}, {"Mainfrm3", "Acmd", "Mainfrm5"}, {"Mainfrm3", "BAcmd", "Mainfrm1"},
+      {"Mainfrm4", "Xcmd", "Mainfrm6"}, {"Mainfrm4", "Ycmd", "Mainfrm7"}, {"Mainfrm4", "Acmd", "mainfrm8"},
+      {"Mainfrm4", "Sdcmd", "Mainfrm11"}, {"Mainfrm4", "inputcmd", "Mainfrm9"}, {"Mainfrm4", "outputcmd", "Mainfrm10"},
+      {"Mainfrm4", "BAcmd", "Mainfrm1"}, {"Mainfrm5", "EXtxt", "Mainfrm3"},
+      {"Mainfrm6", "BCcmd", "Mainfrm4"}, {"Mainfrm6", "SY3cmd", "Mainfrm5"}, {"Mainfrm6", "XY1cmd", "Mainfrm7"},
+      {"Mainfrm7", "BC1cmd", "Mainfrm4"}, {"Mainfrm7", "SY4cmd", "Mainfrm6"}, {"Mainfrm7", "XY2cmd", "mainfrm8"},
+      {"mainfrm8", "BC2cmd", "Mainfrm4"}, {"mainfrm8", "SY5cmd", "Mainfrm7"}, {"mainfrm8", "XY3cmd", "Mainfrm11"},
+      {"Mainfrm9", "BAcmd", "Mainfrm4"}, {"Mainfrm10", "BAcmd", "Mainfrm4"},
+      {"Mainfrm11", "BA3cmd", "Mainfrm4"}, {"Mainfrm11", "SY5cmd", "mainfrm8"},
+      {"Mainfrm12", "SYcmd", "Mainfrm1"}, {"Mainfrm12", "XYcmd", "Mainfrm13"},
+      {"Mainfrm13", "SY6cmd", "Mainfrm12"}, {"Mainfrm13", "BC5cmd", "Mainfrm1"},
+      {"Mainfrm13", "JScmd", "Mainfrm16", 0, coil::ChooseTeach, "Label6", "开启示教功能"},
+      {"Mainfrm13", "JYcmd", "Mainfrm14", 0, coil::ChooseArc, "Label7", "开启XYC轴画圆弧"},
+      {"Mainfrm13", "JZcmd", "Mainfrm15", 0, coil::ChooseLine, "Label8", "开启XY轴画直线"},
+      {"Mainfrm13", "JPcmd", "Mainfrm17", 0, coil::ChooseNormal, "Label9", "开启XYZCA轴普通功能"},
+      {"Mainfrm14", "SY15cmd", "Mainfrm13"}, {"Mainfrm14", "FZcmd", "Mainfrm20"},
+      {"Mainfrm15", "SY16cmd", "Mainfrm13"}, {"Mainfrm15", "FZcmd", "Mainfrm19"},
+      {"Mainfrm16", "SY10cmd", "Mainfrm13"}, {"Mainfrm16", "FZ3cmd", "Mainfrm1"}, {"Mainfrm16", "FG3cmd", "Mainfrm13"},
+      {"Mainfrm17", "SY17cmd", "Mainfrm13"}, {"Mainfrm17", "XY17cmd", "Mainfrm18"},
+      {"Mainfrm18", "SY18cmd", "Mainfrm17"}, {"Mainfrm18", "XY18cmd", "Mainfrm19"},
+      {"Mainfrm19", "SY19cmd", "Mainfrm15", 2}, {"Mainfrm19", "SY19cmd", "Mainfrm18", 3},
+      {"Mainfrm19", "SY19cmd", "Mainfrm19", 1}, {"Mainfrm19", "SY19cmd", "Mainfrm19", 0},
+      {"Mainfrm19", "XY19cmd", "Mainfrm20"},
+      {"Mainfrm20", "SY20cmd", "Mainfrm14", 1}, {"Mainfrm20", "SY20cmd", "Mainfrm19", 2},
+      {"Mainfrm20", "SY20cmd", "Mainfrm19", 3}, {"Mainfrm20", "SY20cmd", "Mainfrm20", 0},
+      {"Mainfrm20", "XY20cmd", "Mainfrm21"},
+      {"Mainfrm21", "SYcmd", "Mainfrm20"}, {"Mainfrm21", "XYcmd", "Mainfrm22"},
+      {"Mainfrm22", "SYcmd", "Mainfrm21"}, {"Mainfrm22", "XYcmd", "Mainfrm23"},
+      {"Mainfrm23", "SYcmd", "Mainfrm22"}, {"Mainfrm23", "BCcmd", "Mainfrm13"},
+      {"Mainfrm24", "BAcmd", "Mainfrm1"}, {"Mainfrm24", "EXcmd", "Mainfrm1"},
+  };
+  const auto inTable = [&](const QString& from, const QString& button) {
+    for (const Hop& h : hops)
+      if (from == h.from && button == h.button) return true;
+    return false;
+  };
+  {
+    ScreenEnv env;
+    for (const shell::Route& r : env.map().routes())
+      EXPECT_TRUE(inTable(r.from, r.button)) << "not in the table: " << r.from.toStdString() << " " << r.button.toStdString();
+  }
+  for (const Hop& h : hops) {
+    const std::string hop = std::string(h.from) + " " + h.button;
+    SCOPED_TRACE(hop);
+    ScreenEnv env;
+    // The teach page is built by its own work; until it is registered its routes cannot be taken.
+    if (!env.map().screenNames().contains(h.from) || !env.map().screenNames().contains(h.to)) {
+      EXPECT_STREQ(h.from == std::string("Mainfrm16") ? h.from : h.to, "Mainfrm16") << "unregistered screen";
+      continue;
+    }
+    env.start();
+    env.click("Okcmd");
+    ui::session().entryFunction = h.entry;
+    if (QString(h.from) != "Mainfrm1")
+      env.map().go(env.map().current(), shell::Route{.from = "Mainfrm1", .button = "Okcmd", .to = h.from});
+    ASSERT_EQ(current(env), h.from);
+    if (env.currentScreen()) env.drive(env.currentScreen());
+    if (h.choose) {
+      env.model.writeCoil(h.choose, true);
+      ASSERT_TRUE(env.tickUntil([&] { return env.map().current()->findChild<QLabel*>(h.label)->text() == h.on; }));
+    }
+    env.click(h.button);
+    EXPECT_EQ(current(env), h.to);
+    EXPECT_LE(env.openAtOnce, 1) << "the port is never open twice";
+    const bool keepsDiagram = QString(h.from) == "Mainfrm24" && QString(h.button) == "BAcmd";
+    EXPECT_EQ(env.map().loadedForms().size(), keepsDiagram ? 2 : 1);
+    if (auto* s = env.currentScreen(); s && QString(h.to) != "Mainfrm1") {
+      EXPECT_TRUE(s->portOpen()) << "the screen shown has its port";
+    }
+    EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(' ').toStdString();
+    ui::session().entryFunction = 0;
+  }
 }
 
 }  // namespace
