@@ -1,6 +1,7 @@
 #include "screens/project/teach_step.h"
 
 #include <QCoreApplication>
+#include <QListWidget>
 
 #include "link/registers.h"
 #include "screens/project/step_page.h"
@@ -189,6 +190,10 @@ TeachStep::TeachStep() : Screen("Mainfrm16", exchangeTable()) {
   build(*this, controls());
   for (const Row& r : kRows) paint(control(r.status), White);  // white labels on the white group
   helpBeside(*this, "Frame5", 0, 5);
+  // The help is long: it scrolls, so that the page fits a laptop display.
+  auto* help = control<QListWidget>(QStringLiteral("List1"));
+  help->setMinimumHeight(help->sizeHintForRow(0) * 16);
+  help->setMaximumHeight(help->sizeHintForRow(0) * 26);
   bindControls();
 }
 
