@@ -30,18 +30,7 @@ constexpr int kStep = 3;  // the step the pages work on; step 2 must stay as it 
 // The main screen with the port open, the controller on step 3, then straight to the page.
 ui::Screen* openPage(ScreenEnv& env, const QString& form, int step = kStep) {
   env.model.writeRegister(reg::CurrentStep, static_cast<std::uint16_t>(step));
-  env.start();
-  env.click("Okcmd");
-  env.map().go(env.map().current(), shell::Route{.from = "Mainfrm1", .button = "Okcmd", .to = form});
-  env.drive(env.currentScreen());
-  return env.currentScreen();
-}
-
-QString shown(ScreenEnv& env, const QString& name) {
-  ui::Form* f = env.map().current();
-  if (auto* e = f->findChild<QLineEdit*>(name)) return e->text();
-  if (auto* l = f->findChild<QLabel*>(name)) return l->text();
-  return QStringLiteral("<no control %1>").arg(name);
+  return env.openDirect(form);
 }
 
 bool allRead(ScreenEnv& env, const QStringList& fields) {
@@ -89,7 +78,7 @@ TEST_P(OutputPage, DownloadWritesEveryFieldInOrder) {
   const Page& p = GetParam();
   ScreenEnv env;
   openPage(env, p.form);
-  EXPECT_EQ(shown(env, p.headingName), QString::fromUtf8(p.heading));
+  EXPECT_EQ(env.shown(p.headingName), QString::fromUtf8(p.heading));
   auto* help = env.map().current()->findChild<QListWidget*>("List1");
   ASSERT_NE(help, nullptr);
   ASSERT_EQ(help->count(), p.helpLines);
@@ -122,8 +111,8 @@ TEST_P(OutputPage, DownloadWritesEveryFieldInOrder) {
       EXPECT_EQ(env.model.stepRegister(kProject, kStep - 1, w.reg), 0) << w.field << " reached step 2";
     }
   }
-  EXPECT_TRUE(env.tickUntil([&] { return shown(env, "BUtxt") == "3"; }, 40));
-  EXPECT_TRUE(env.tickUntil([&] { return shown(env, p.writes.last().field) == p.writes.last().typed; }, 40));
+  EXPECT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == "3"; }, 40));
+  EXPECT_TRUE(env.tickUntil([&] { return env.shown(p.writes.last().field) == p.writes.last().typed; }, 40));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, OutputPage, ::testing::ValuesIn(kPages),
@@ -152,14 +141,14 @@ TEST(OutputPages, OutOfRangeOrUnwritableIsRefusedWithNothingSent) {
     SCOPED_TRACE(std::string(c.form) + " " + c.field + " = " + c.typed);
     ScreenEnv env;
     openPage(env, c.form);
-    ASSERT_TRUE(env.tickUntil([&] { return shown(env, "BUtxt") == "3"; }));
+    ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == "3"; }));
     env.ticks(30);  // a whole read cycle and more
     env.type(c.field, c.typed);
     env.click("SScmd");
     EXPECT_EQ(env.boxes, QStringList{c.message});
     env.ticks(5);
     EXPECT_TRUE(env.takeWrites().isEmpty());
-    EXPECT_EQ(shown(env, c.field), c.typed);
+    EXPECT_EQ(env.shown(c.field), c.typed);
   }
 }
 
@@ -178,7 +167,7 @@ TEST(OutputPages, DisplaysFollowTheirRegisterAndBlankOnUnknownValues) {
     struct Shows { std::uint16_t value; const char* text; };
     for (const Shows s : {Shows{1, "OF"}, Shows{0, "ON"}, Shows{5, ""}}) {
       env.model.writeRegister(c.reg, s.value);
-      EXPECT_TRUE(env.tickUntil([&] { return shown(env, c.display) == s.text; })) << s.value;
+      EXPECT_TRUE(env.tickUntil([&] { return env.shown(c.display) == s.text; })) << s.value;
     }
   }
   ScreenEnv env;
@@ -186,7 +175,7 @@ TEST(OutputPages, DisplaysFollowTheirRegisterAndBlankOnUnknownValues) {
   struct Shows { std::uint16_t value; const char* text; };
   for (const Shows s : {Shows{0, "否"}, Shows{1, "是"}, Shows{2, ""}}) {
     env.model.writeRegister(reg::ProjectLoops, s.value);
-    EXPECT_TRUE(env.tickUntil([&] { return shown(env, "SFtxt") == s.text; })) << s.value;
+    EXPECT_TRUE(env.tickUntil([&] { return env.shown("SFtxt") == s.text; })) << s.value;
   }
 }
 
@@ -199,7 +188,7 @@ TEST(ConditionedOutputs, InputStatesAreWrittenOnlyWhenTyped) {
   env.model.writeRegister(reg::CondInputState[0], 5);
   env.model.writeRegister(reg::CondInputState[2], 5);
   openPage(env, "Mainfrm22");
-  ASSERT_TRUE(env.tickUntil([&] { return shown(env, "BUtxt") == "3" && shown(env, "L1txt") == "5"; }));
+  ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == "3" && env.shown("L1txt") == "5"; }));
   env.type("R1txt", "8");
   env.type("L2txt", "1");
   env.takeSent();
@@ -235,7 +224,7 @@ TEST(TimingPage, StepBIsWrittenOnlyOnceReadAndTheButtonWaitsForTheWrites) {
   EXPECT_TRUE(env.takeWrites().isEmpty());
   EXPECT_TRUE(download->isEnabled()) << "a refused download can be clicked again at once";
 
-  ASSERT_TRUE(env.tickUntil([&] { return shown(env, "DDtxt") == "3" && shown(env, "BUtxt") == "3"; }));
+  ASSERT_TRUE(env.tickUntil([&] { return env.shown("DDtxt") == "3" && env.shown("BUtxt") == "3"; }));
   env.boxes.clear();
   env.type("CDtxt", "2");
   env.type("XHtxt", "4");
@@ -278,7 +267,7 @@ TEST(OutputPagesSimulator, ProgrammedOutputAndLoopRun) {
   env.model.writeRegister(reg::LoopTo, 2);  // B is the step's own number
   const auto download = [&](const char* form, int step, QList<std::pair<const char*, const char*>> typed) {
     openPage(env, form, step);
-    ASSERT_TRUE(env.tickUntil([&] { return shown(env, "BUtxt") == QString::number(step); }));
+    ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == QString::number(step); }));
     env.ticks(30);
     for (const auto& [field, text] : typed) env.type(field, text);
     env.click("SScmd");

@@ -35,19 +35,8 @@ constexpr int kStep = 3;  // the step the pages work on; step 2 is the neighbour
 // The main screen with the port open, then straight to a step page as if its chain had been
 // entered (`entry`: 1 arc, 2 line, 3 normal).
 ui::Screen* openPage(ScreenEnv& env, const QString& form, int entry) {
-  env.start();
-  env.click("Okcmd");
   ui::session().entryFunction = entry;
-  env.map().go(env.map().current(), shell::Route{.from = "Mainfrm1", .button = "Okcmd", .to = form});
-  env.drive(env.currentScreen());
-  return env.currentScreen();
-}
-
-QString shown(ScreenEnv& env, const QString& name) {
-  ui::Form* f = env.map().current();
-  if (auto* e = f->findChild<QLineEdit*>(name)) return e->text();
-  if (auto* l = f->findChild<QLabel*>(name)) return l->text();
-  return QStringLiteral("<no control %1>").arg(name);
+  return env.openDirect(form);
 }
 
 // ---- What each page shows ---------------------------------------------------------------------
@@ -196,7 +185,7 @@ TEST_P(StepPageDownload, WritesEveryRegisterInOrderIntoTheCurrentStepOnly) {
     }
   }
   // The page reads back what it wrote, in the operator's terms.
-  EXPECT_TRUE(env.tickUntil([&] { return shown(env, f.writes.last().field) == f.writes.last().typed; }, 40));
+  EXPECT_TRUE(env.tickUntil([&] { return env.shown(f.writes.last().field) == f.writes.last().typed; }, 40));
 }
 
 // A download is checked whole at the click: a field not yet read, text that is no number, or a
@@ -223,7 +212,7 @@ TEST_P(StepPageDownload, RefusesBeforeSendingAnythingWhenAFieldCannotBeWritten) 
     EXPECT_EQ(env.boxes, QStringList{bad.message}) << pair << " = " << bad.text;
     env.ticks(3);
     EXPECT_TRUE(env.takeWrites().isEmpty()) << bad.text;
-    EXPECT_EQ(shown(env, pair), bad.text) << "the operator's text stays";
+    EXPECT_EQ(env.shown(pair), bad.text) << "the operator's text stays";
   }
   // The lowest value the pair holds is written.
   env.boxes.clear();
@@ -313,7 +302,7 @@ class ZaPage : public ::testing::Test {
     env.model.writeRegister(0x1030, 2);
     env.model.writeLong(0x1032, 1000);
     openPage(env, "Mainfrm20", 3);
-    ASSERT_TRUE(env.tickUntil([&] { return shown(env, "BUtxt") == "3"; }));
+    ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == "3"; }));
   }
   std::int32_t bank(bool a, std::uint16_t first) {
     const auto was = env.model.reg(reg::ZReplacedByA);
@@ -329,9 +318,9 @@ class ZaPage : public ::testing::Test {
 // the axis shown, and would otherwise land in the other axis's settings. The page then shows the
 // other axis's settings, and the operator is told to check them and download again.
 TEST_F(ZaPage, ChangingTheAxisWritesOnlyTheChoiceAndShowsTheOtherAxis) {
-  EXPECT_EQ(shown(env, "XDtxt"), "2");
-  EXPECT_EQ(shown(env, "XYtxt"), "10");
-  EXPECT_EQ(shown(env, "Label9"), "Z轴普通功能设置");
+  EXPECT_EQ(env.shown("XDtxt"), "2");
+  EXPECT_EQ(env.shown("XYtxt"), "10");
+  EXPECT_EQ(env.shown("Label9"), "Z轴普通功能设置");
   env.type("XDtxt", "3");
   env.type("XYtxt", "7");
   env.type("SHtxt", "1");
@@ -344,13 +333,13 @@ TEST_F(ZaPage, ChangingTheAxisWritesOnlyTheChoiceAndShowsTheOtherAxis) {
   EXPECT_EQ(bank(true, 0x1032), 500) << "A's distance untouched";
 
   for (const char* blanked : {"SRtxt", "XZtxt", "XDtxt", "XJtxt", "ZBtxt", "XYtxt", "SDtxt"})
-    EXPECT_EQ(shown(env, blanked), "") << blanked << " shows nothing until read for A";
+    EXPECT_EQ(env.shown(blanked), "") << blanked << " shows nothing until read for A";
   Exchange& ex = env.currentScreen()->exchange();
   ASSERT_TRUE(env.tickUntil([&] { return ex.lastRead("SHtxt") == 1 && ex.lastRead("XYtxt") == 500; }));
   const std::pair<const char*, const char*> a[] = {
       {"XDtxt", "1"}, {"BCtxt", "回机械零"}, {"SHtxt", "1"}, {"FOtxt", "是"}, {"Label2", "有效A轴电机"},
       {"Label3", "A轴运行模式"}, {"Label9", "A轴普通功能设置"}, {"Label6", "A运行距离:"}};
-  for (const auto& [name, text] : a) EXPECT_EQ(shown(env, name), text) << name;
+  for (const auto& [name, text] : a) EXPECT_EQ(env.shown(name), text) << name;
 
   // Downloading again, with the choice as read, writes A's settings.
   env.type("XYtxt", "-1.5");
@@ -383,8 +372,8 @@ TEST_F(ZaPage, ReadsAreSentOnceAndTheCaptionsFollowTheChoice) {
   env.port()->setSilent(false);
 
   env.model.writeRegister(reg::ZReplacedByA, 2);  // a value the page has no text for
-  ASSERT_TRUE(env.tickUntil([&] { return shown(env, "SHtxt") == "2"; }));
-  for (const char* name : {"Label2", "Label3", "Label9", "Label6", "FOtxt"}) EXPECT_EQ(shown(env, name), "") << name;
+  ASSERT_TRUE(env.tickUntil([&] { return env.shown("SHtxt") == "2"; }));
+  for (const char* name : {"Label2", "Label3", "Label9", "Label6", "FOtxt"}) EXPECT_EQ(env.shown(name), "") << name;
 }
 
 // ---- The arc and line pages' displays ----------------------------------------------------------
@@ -400,9 +389,9 @@ TEST(StepDisplays, ValueWithoutTextBlanksTheDisplay) {
   for (const Case& c : cases) {
     ScreenEnv env;
     openPage(env, c.form, c.entry);
-    ASSERT_TRUE(env.tickUntil([&] { return shown(env, c.display) == c.zero; })) << c.display;
+    ASSERT_TRUE(env.tickUntil([&] { return env.shown(c.display) == c.zero; })) << c.display;
     env.model.writeRegister(c.reg, 7);
-    EXPECT_TRUE(env.tickUntil([&] { return shown(env, c.display).isEmpty(); })) << c.form << " " << c.display;
+    EXPECT_TRUE(env.tickUntil([&] { return env.shown(c.display).isEmpty(); })) << c.form << " " << c.display;
   }
 }
 
@@ -411,7 +400,7 @@ TEST(StepDisplays, ValueWithoutTextBlanksTheDisplay) {
 TEST(ArcStep, DirectionCommandIsReadBackAtOnce) {
   ScreenEnv env;
   openPage(env, "Mainfrm14", 1);
-  ASSERT_TRUE(env.tickUntil([&] { return shown(env, "NYtxt") == "顺圆弧"; }));
+  ASSERT_TRUE(env.tickUntil([&] { return env.shown("NYtxt") == "顺圆弧"; }));
   env.ticks(1);
   env.takeSent();
   env.click("NIcmd");
@@ -424,7 +413,7 @@ TEST(ArcStep, DirectionCommandIsReadBackAtOnce) {
   ASSERT_GE(coil, 0);
   ASSERT_GT(sent.size(), coil + 1);
   EXPECT_EQ(sent[coil + 1], readBody(reg::ArcDirection, 1)) << "the direction is read next";
-  EXPECT_EQ(shown(env, "NYtxt"), "逆圆弧");
+  EXPECT_EQ(env.shown("NYtxt"), "逆圆弧");
   EXPECT_EQ(env.model.reg(reg::ArcDirection), 1);
 }
 
@@ -503,7 +492,7 @@ TEST(StepPagesSimulator, ProgrammedStepsRunFromTheSystemControlScreen) {
   env.map().go(env.map().current(), shell::Route{.from = "Mainfrm14", .button = "SY15cmd", .to = "Mainfrm17"});
   env.drive(env.currentScreen());
   ASSERT_EQ(env.map().current()->objectName(), "Mainfrm17");
-  ASSERT_TRUE(env.tickUntil([&] { return shown(env, "BUtxt") == "3"; }));
+  ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == "3"; }));
   env.type("XDtxt", "2");
   env.type("XJtxt", "1");
   env.type("XYtxt", "12.5");

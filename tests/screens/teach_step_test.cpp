@@ -29,19 +29,7 @@ constexpr int kStep = 3;
 // The main screen with the port open, then the teach page of step 3.
 ui::Screen* openTeach(ScreenEnv& env) {
   env.model.writeRegister(reg::CurrentStep, kStep);
-  env.start();
-  env.click("Okcmd");
-  env.map().go(env.map().current(), shell::Route{.from = "Mainfrm1", .button = "Okcmd", .to = "Mainfrm16"});
-  env.drive(env.currentScreen());
-  return env.currentScreen();
-}
-
-QString shown(ScreenEnv& env, const QString& name) {
-  ui::Form* f = env.map().current();
-  if (auto* e = f->findChild<QLineEdit*>(name)) return e->text();
-  if (auto* l = f->findChild<QLabel*>(name)) return l->text();
-  if (auto* b = f->findChild<QPushButton*>(name)) return b->text();
-  return QStringLiteral("<no control %1>").arg(name);
+  return env.openDirect("Mainfrm16");
 }
 
 const char* const kSpeeds[] = {"SUtxt", "SU1txt", "SU2txt", "SU3txt"};
@@ -117,13 +105,13 @@ TEST(TeachStep, StatusTextsAndSignedPulseCounts) {
     const int axis = static_cast<int>(std::find_if(std::begin(labels), std::end(labels),
                                                    [&](const char* l) { return QString(l) == c.label; }) - std::begin(labels));
     env.model.writeRegister(reg::TeachAxisMode[axis], c.value);
-    EXPECT_TRUE(env.tickUntil([&] { return shown(env, c.label) == QString::fromUtf8(c.text); }, 60))
-        << c.label << " = " << c.value << " shows " << shown(env, c.label).toStdString();
+    EXPECT_TRUE(env.tickUntil([&] { return env.shown(c.label) == QString::fromUtf8(c.text); }, 60))
+        << c.label << " = " << c.value << " shows " << env.shown(c.label).toStdString();
   }
   env.model.writeRegisters(reg::TeachPulses[0], {0xFC18, 0xFFFF});
-  EXPECT_TRUE(env.tickUntil([&] { return shown(env, "DUtxt") == "-1000"; }, 60));
-  EXPECT_TRUE(env.tickUntil([&] { return shown(env, "GC1lel") == QString::number(kProject); }, 60));
-  EXPECT_EQ(shown(env, "BU5txt"), QString::number(kStep));
+  EXPECT_TRUE(env.tickUntil([&] { return env.shown("DUtxt") == "-1000"; }, 60));
+  EXPECT_TRUE(env.tickUntil([&] { return env.shown("GC1lel") == QString::number(kProject); }, 60));
+  EXPECT_EQ(env.shown("BU5txt"), QString::number(kStep));
 }
 
 // ---- Downloads ----------------------------------------------------------------------------------
@@ -154,7 +142,7 @@ TEST(TeachStep, DownloadWritesSpeedsThenPulseCountsIntoTheCurrentStep) {
   }
   EXPECT_EQ(env.model.regLong(reg::TeachPulses[0]), -1000);
   EXPECT_EQ(env.model.regLong(reg::TeachPulses[2]), std::numeric_limits<std::int32_t>::min());
-  EXPECT_TRUE(env.tickUntil([&] { return shown(env, "DU2txt") == "-2147483648"; }, 40)) << "read back";
+  EXPECT_TRUE(env.tickUntil([&] { return env.shown("DU2txt") == "-2147483648"; }, 40)) << "read back";
 }
 
 // What cannot be encoded refuses the whole download at the click, nothing sent, the text stays.
@@ -170,14 +158,14 @@ TEST(TeachStep, DownloadRefusesWhatCannotBeWritten) {
                       {"DUtxt", "1e3", msg::notANumber()}, {"DU3txt", "2147483648", msg::tooLarge("2147483647")}};
   for (const Bad& b : bads) {
     env.boxes.clear();
-    const QString before = shown(env, b.field);
+    const QString before = env.shown(b.field);
     env.type(b.field, b.text);
     env.takeSent();
     env.click("XZ1cmd");
     EXPECT_EQ(env.boxes, QStringList{b.message}) << b.field << " = " << b.text;
     env.ticks(3);
     EXPECT_TRUE(env.takeWrites().isEmpty()) << b.text;
-    EXPECT_EQ(shown(env, b.field), b.text);
+    EXPECT_EQ(env.shown(b.field), b.text);
     env.type(b.field, before);
   }
 }
@@ -201,7 +189,7 @@ TEST(TeachStep, StepNumberFrom1To50) {
                                                                                .toUpper()
                                                                                .rightJustified(4, '0'))});
       EXPECT_EQ(env.model.reg(reg::CurrentStep), QByteArray(c.step).toUInt());
-      EXPECT_TRUE(env.tickUntil([&] { return shown(env, "BU5txt") == c.step; }, 40));
+      EXPECT_TRUE(env.tickUntil([&] { return env.shown("BU5txt") == c.step; }, 40));
     } else {
       EXPECT_EQ(env.boxes, QStringList{"输入的信号范围不在1-50内"}) << c.step;
       EXPECT_TRUE(writes.isEmpty());
@@ -332,14 +320,14 @@ TEST(TeachStep, StoreMatchAndToggleMakeTheValuesUnreadUntilReadAgain) {
     env.type("DUtxt", "5");
     env.type("SUtxt", "77");
     env.click(command);
-    EXPECT_EQ(shown(env, "DUtxt"), "") << command;
+    EXPECT_EQ(env.shown("DUtxt"), "") << command;
     env.click("XZ1cmd");
     EXPECT_EQ(env.boxes, QStringList{msg::unknown()}) << command;
     ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(command) && allRead(env); }, 100)) << command;
     EXPECT_FALSE(env.currentScreen()->exchange().isLocked("DUtxt"));
     for (const QByteArray& w : env.takeWrites()) EXPECT_FALSE(w.startsWith("0110107")) << command << ": " << w.constData();
-    EXPECT_EQ(shown(env, "DUtxt"), QString::number(env.model.regLong(reg::TeachPulses[0]))) << command;
-    EXPECT_EQ(shown(env, "SUtxt"), QString::number(env.model.reg(reg::TeachSpeed[0]))) << command;
+    EXPECT_EQ(env.shown("DUtxt"), QString::number(env.model.regLong(reg::TeachPulses[0]))) << command;
+    EXPECT_EQ(env.shown("SUtxt"), QString::number(env.model.reg(reg::TeachSpeed[0]))) << command;
   }
 }
 
@@ -366,7 +354,7 @@ TEST(TeachStep, NoValueTypedForOneStepIsWrittenIntoAnother) {
     EXPECT_EQ(env.boxes, QStringList{msg::unknown()}) << c.button << ": the new step's values are not read yet";
     EXPECT_TRUE(env.tickUntil([&] { return allRead(env); }));
     for (const char* f : {"BU6txt", "SU1txt", "DU2txt"}) EXPECT_FALSE(env.currentScreen()->exchange().isLocked(f)) << f;
-    EXPECT_EQ(shown(env, "SU1txt"), "0") << c.button;
+    EXPECT_EQ(env.shown("SU1txt"), "0") << c.button;
     for (int step : {kStep, c.to}) {
       EXPECT_EQ(env.model.stepRegister(kProject, step, reg::TeachSpeed[1]), 0) << c.button << " step " << step;
       EXPECT_EQ(env.model.stepRegister(kProject, step, reg::TeachPulses[2]), 0) << c.button << " step " << step;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -136,6 +137,22 @@ ui::Screen* ScreenEnv::openTestPage(const char* menuButton) {
   click("Tstcmd");
   click(menuButton);
   return currentScreen();
+}
+
+ui::Screen* ScreenEnv::openDirect(const QString& form) {
+  start();
+  click("Okcmd");
+  map_.go(map_.current(), shell::Route{.from = "Mainfrm1", .button = "Okcmd", .to = form});
+  drive(currentScreen());
+  return currentScreen();
+}
+
+QString ScreenEnv::shown(const QString& name) const {
+  const ui::Form* f = map_.current();
+  if (auto* e = f->findChild<QLineEdit*>(name)) return e->text();
+  if (auto* l = f->findChild<QLabel*>(name)) return l->text();
+  if (auto* b = f->findChild<QPushButton*>(name)) return b->text();
+  return QStringLiteral("<no control %1>").arg(name);
 }
 
 QString ScreenEnv::text(const QString& field) const { return map_.current()->findChild<QLineEdit*>(field)->text(); }

@@ -65,6 +65,10 @@ class ScreenEnv : public QObject {
 
   // Main screen, port 1 opened, the system function test menu, then the menu's button.
   ui::Screen* openTestPage(const char* menuButton);
+  // Main screen, port 1 opened, then straight to a form (a page deep in a chain).
+  ui::Screen* openDirect(const QString& form);
+  // What a field, label or button of the current form shows.
+  QString shown(const QString& name) const;
   // What the current form shows in a text field; whether a button shows red (pending).
   QString text(const QString& field) const;
   bool isRed(const QString& button) const;
