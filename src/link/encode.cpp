@@ -25,12 +25,12 @@ QString msg::tooLarge(const QString& max) {
 std::variant<std::int64_t, QString> encodeValue(const Write& w, const QString& text) {
   // The range check on the leading number comes first, as operators are taught; then the text
   // must be a plain number that fits what is sent.
-  const std::optional<double> plain = plainNumber(text);
+  const std::optional<double> plain = plainNumber(text, w.scale);
   if (w.wholeText && !plain) return msg::notANumber();
-  const double checked = (w.wholeText ? *plain : leadingNumber(text)) * w.scale;
+  const double checked = w.wholeText ? *plain : leadingNumber(text, w.scale);
   if (w.range && (checked < w.range->min || checked > w.range->max)) return w.range->message;
   if (!plain) return msg::notANumber();
-  const double v = roundHalfEven(*plain * w.scale);
+  const double v = roundHalfEven(*plain);
   if (w.count == 1) {
     if (v < 0) return msg::negative();
     if (v > 65535) return msg::tooLarge(scaledText(65535, w.scale));

@@ -101,21 +101,41 @@ qsizetype numberPrefix(const QString& s, qsizetype from) {
   }
   return digits ? i - from : 0;
 }
+
+// A number's text times scale. For a power of ten the point moves in the digits: multiplying the
+// double instead is off by a little (0.29 * 100 is 28.999999999999996), enough to fail a range
+// bound or round a half the wrong way.
+double scaledNumber(QString number, int scale) {
+  int shift = 0;
+  int power = 1;
+  while (power < scale) {
+    power *= 10;
+    ++shift;
+  }
+  if (shift == 0 || power != scale) return number.toDouble() * scale;
+  qsizetype point = number.indexOf(QLatin1Char('.'));
+  if (point < 0) point = number.size();
+  else number.remove(point, 1);
+  const qsizetype moved = point + shift;
+  while (number.size() < moved) number.append(QLatin1Char('0'));
+  if (moved < number.size()) number.insert(moved, QLatin1Char('.'));
+  return number.toDouble();
+}
 }  // namespace
 
-double leadingNumber(const QString& text) {
+double leadingNumber(const QString& text, int scale) {
   const QString s = normaliseDigits(text);
   qsizetype from = 0;
   while (from < s.size() && s[from].isSpace()) ++from;
   const qsizetype n = numberPrefix(s, from);
-  return n == 0 ? 0.0 : s.mid(from, n).toDouble();
+  return n == 0 ? 0.0 : scaledNumber(s.mid(from, n), scale);
 }
 
-std::optional<double> plainNumber(const QString& text) {
+std::optional<double> plainNumber(const QString& text, int scale) {
   const QString s = normaliseDigits(text).trimmed();
   const qsizetype n = numberPrefix(s, 0);
   if (n == 0 || n != s.size()) return std::nullopt;
-  return s.toDouble();
+  return scaledNumber(s, scale);
 }
 
 QString scaledText(std::int64_t raw, int divisor) {

@@ -39,9 +39,12 @@ QByteArray hex4(std::uint16_t v);
 // Operator numbers. Full-width digits, signs, point and spaces count as their ASCII forms.
 QString normaliseDigits(const QString& text);
 // The number the text starts with (after blanks); text without one reads 0. "12abc" -> 12.
-double leadingNumber(const QString& text);
-// The whole text as a plain number (digits, optional sign and point, blanks around), else none.
-std::optional<double> plainNumber(const QString& text);
+// With a scale (a power of ten) the number times it, worked out by moving the point in the digits
+// so that "0.29" at hundredths is exactly 29 and "1.015" exactly 101.5.
+double leadingNumber(const QString& text, int scale = 1);
+// The whole text as a plain number (digits, optional sign and point, blanks around), else none;
+// times the scale as above.
+std::optional<double> plainNumber(const QString& text, int scale = 1);
 // raw / divisor (a power of ten) as the shortest decimal text, "0" before the point below 1.
 QString scaledText(std::int64_t raw, int divisor);
 

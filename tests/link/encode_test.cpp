@@ -26,6 +26,7 @@ TEST(Encode, FieldTextsBecomeRequestsOrOneMessage) {
   const Write count{.reg = 0x10DE, .field = "n", .range = range(0, 65535)};
   const Write mm{.reg = 0x10F0, .field = "x", .count = 2, .scale = 100};
   const Write lead{.reg = 0x1007, .field = "l", .scale = 1000, .wholeText = true};
+  const Write angle{.reg = 0x1005, .field = "h", .scale = 100, .range = range(29, 435)};
   struct Case { Write w; const char* text; QStringList expect; };
   const Case cases[] = {
       {count, "100", {"011010DE0001020064"}},
@@ -43,6 +44,12 @@ TEST(Encode, FieldTextsBecomeRequestsOrOneMessage) {
       {lead, "5", {"011010070001021388"}},
       {lead, "65.536", {"refused: " + msg::tooLarge("65.535")}},
       {lead, "5mm", {"refused: " + msg::notANumber()}},
+      // Scaled by moving the point, not by multiplying a double (0.29 * 100 = 28.999999999999996).
+      {angle, "0.29", {"01101005000102001D"}},   // the lower bound itself is allowed
+      {angle, "4.35", {"0110100500010201B3"}},   // and the upper
+      {angle, "1.015", {"011010050001020066"}},  // 101.5: the half goes to the even 102
+      {angle, ".575", {"01101005000102003A"}},   // 57.5 -> 58
+      {angle, "0.28", {"refused: " + rangeMessage("29-435")}},
       {Write{.reg = 0x1006, .field = "m"}, "-5", {"refused: " + msg::negative()}},
   };
   for (const Case& c : cases) {

@@ -71,6 +71,18 @@ TEST(OperatorNumbers, LeadingAndPlain) {
   EXPECT_EQ(leadingNumber(QStringLiteral("－３ｍｍ")), -3);
 }
 
+TEST(OperatorNumbers, ScaledByMovingThePoint) {
+  // Exact where a double product is not: 0.29 * 100 = 28.999999999999996, 1.015 * 100 = 101.49999999999999.
+  struct Case { const char* text; int scale; double value; };
+  const Case cases[] = {{"0.29", 100, 29},  {"1.015", 100, 101.5}, {"+.5", 10, 5},      {"5.", 1000, 5000},
+                        {"-1.5", 100, -150}, {"12", 1, 12},        {"0.0005", 1000, 0.5}, {" ０.２９ ", 100, 29}};
+  for (const Case& c : cases) {
+    const QString text = QString::fromUtf8(c.text);
+    EXPECT_EQ(plainNumber(text, c.scale), c.value) << c.text;
+    EXPECT_EQ(leadingNumber(text + QStringLiteral("mm"), c.scale), c.value) << c.text;
+  }
+}
+
 TEST(OperatorNumbers, ScaledText) {
   struct Case { long long raw; int div; const char* text; };
   const Case cases[] = {{1234, 100, "12.34"}, {50, 100, "0.5"},   {-5, 100, "-0.05"}, {-150, 100, "-1.5"},
