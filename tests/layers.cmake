@@ -1,5 +1,6 @@
 # The layers of the program hold: each folder includes only from the layers below it.
-#   frames (link/frames, link/reply, link/registers): Qt Core only
+#   frames (link/frames, link/reply, link/decode, link/request, link/registers, link/encode,
+#   link/declarations): Qt Core only
 #   link: frames, Qt Core and SerialPort, no widget
 #   ui: link;  screens: ui and link;  shell: screens, ui and link;  sim: frames only
 # Run as: cmake -DROOT=<source dir> -P layers.cmake
@@ -17,9 +18,11 @@ function(check pattern forbidden why)
   set(failures "${failures}" PARENT_SCOPE)
 endfunction()
 
-check("src/link/frames.*" "link/(link|exchange|wait)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
-check("src/link/reply.*" "link/(link|exchange|wait)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
-check("src/link/decode.*" "link/(link|exchange|wait)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
+check("src/link/frames.*" "link/(link|exchange|wait|queue|traffic|trace)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
+check("src/link/reply.*" "link/(link|exchange|wait|queue|traffic|trace)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
+check("src/link/decode.*" "link/(link|exchange|wait|queue|traffic|trace)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
+check("src/link/encode.*" "link/(link|exchange|wait|queue|traffic|trace)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
+check("src/link/declarations.h" "link/(link|exchange|wait|queue|traffic|trace)\\.h|QSerialPort|QtWidgets|QWidget|\"(ui|screens|shell)/" "frames stand alone")
 check("src/link/*" "\"(ui|screens|shell)/|<Q(Widget|PushButton|LineEdit|Label|MessageBox|Application)>" "the link knows no widget")
 check("src/ui/*" "\"(screens|shell)/" "ui is below the screens")
 check("src/screens/*" "\"shell/" "screens are below the shell")
