@@ -4,7 +4,7 @@
 # desktop entry and the icon are installed.
 include(GNUInstallDirs)
 
-install(TARGETS lorvane lorvane-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS lorvane lorvane-sim lorvane-projects RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lorvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/lorvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
