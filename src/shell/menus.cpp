@@ -1,8 +1,6 @@
 #include "shell/menus.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSvgWidget>
 
 #include "ui/controls.h"
@@ -67,16 +65,23 @@ WiringDiagram::WiringDiagram() : Form("Mainfrm24") {
   grid->setContentsMargins(4, 4, 4, 4);
   auto* picture = new QSvgWidget(QStringLiteral(":/assets/wiring.svg"), frame);
   picture->setObjectName("Image1");
-  // Full size where the display allows it; on a small laptop display it shrinks to fit.
-  QSize size(727, 718);
-  if (const QScreen* s = QGuiApplication::primaryScreen()) {
-    const int room = s->availableGeometry().height() - 80;
-    if (room < size.height() && room > 200) size.scale(size.width(), room, Qt::KeepAspectRatio);
-  }
+  const QSize size(727, 718);
   picture->setFixedSize(size);
   // Columns counted from the right: the buttons' column stays on the right, the picture beside it.
   grid->setOriginCorner(Qt::TopRightCorner);
   grid->addWidget(picture, 0, 1, grid->rowCount(), 1);
+  // Full size where the window's room on the display allows it; on a small or scaled display the
+  // drawing shrinks, in proportion, so that the window fits without scrolling. (Polished first:
+  // the frame's style sheet adds to the size.)
+  ensurePolished();
+  const QSize over = (sizeHint() - room()).expandedTo(QSize(0, 0));
+  if (!over.isNull()) {
+    const QSize smaller = size.scaled(size - over, Qt::KeepAspectRatio);
+    if (smaller.height() > 200) {
+      picture->setFixedSize(smaller);
+      frame->updateGeometry();  // the window's layout asks the frame its size again
+    }
+  }
 }
 
 bool WiringDiagram::load() {

@@ -4,7 +4,10 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -53,22 +56,105 @@ void Form::retire() {
     if (box->isVisible()) box->done(QMessageBox::Cancel);
 }
 
+namespace {
+QSize roomOverride;  // set by Form::setRoom
+
+// The frame the window manager puts around a shown window, when it is known.
+QMargins frameOf(const QWidget& w) {
+  const QRect outer = w.frameGeometry(), inner = w.geometry();
+  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+          outer.bottom() - inner.bottom()};
+}
+}  // namespace
+
+void Form::setRoom(QSize clientArea) { roomOverride = clientArea; }
+
+QSize Form::room() const {
+  if (!roomOverride.isEmpty()) return roomOverride;
+  const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!s) return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  // Before the window manager has framed the window its frame is not known: allow for a title bar.
+  const QMargins known = frameOf(*this);
+  const QMargins frame = isVisible() && known.top() > 0 ? known : kFrameAllowance;
+  return s->availableGeometry().size().shrunkBy(frame).expandedTo(QSize(1, 1));
+}
+
+void Form::fit() {
+  if (!scroller_) {
+    adjustSize();  // the size the layout gives the window
+    if (width() <= room().width() && height() <= room().height()) return;
+    natural_ = size();
+    scrollContent();
+  }
+  // The whole room in the direction that does not fit, the full size in the other, plus a
+  // scroll bar's width where the content scrolls.
+  const QSize room = this->room();
+  const int bar = scroller_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroller_);
+  bool down = natural_.height() > room.height();
+  const bool across = natural_.width() + (down ? bar : 0) > room.width();
+  down = down || natural_.height() + (across ? bar : 0) > room.height();
+  resize(QSize(natural_.width() + (down ? bar : 0), natural_.height() + (across ? bar : 0)).boundedTo(room));
+}
+
+// Moves the form's layout, with the controls it holds, into a scroll area filling the window. The
+// content keeps the size it had, so that it is laid out as it was and scrolls instead of shrinking.
+void Form::scrollContent() {
+  auto* content = new QWidget;
+  content->setObjectName(QStringLiteral("FormContent"));
+  if (QLayout* l = layout()) content->setLayout(l);  // takes the layout's controls along
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w->isWindow()) continue;  // a message box of the form
+    // A control placed by hand, outside the layout: it goes along, at the same place.
+    const bool hidden = w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
+    const QPoint at = w->pos();
+    w->setParent(content);
+    w->move(at);
+    w->setVisible(!hidden);
+  }
+  content->setMinimumSize(natural_);
+  scroller_ = new QScrollArea(this);
+  scroller_->setObjectName(QStringLiteral("FormScroll"));
+  scroller_->setFrameShape(QFrame::NoFrame);
+  scroller_->setWidgetResizable(true);
+  scroller_->setWidget(content);
+  auto* v = new QVBoxLayout(this);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->addWidget(scroller_);
+  v->activate();  // the window's least size is now the scroll area's, no longer the content's
+}
+
 void Form::centre() {
   const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
   if (!s) return;
-  adjustSize();
+  fit();
   const QRect area = s->availableGeometry();
   const QSize size = frameGeometry().size();
-  move(area.x() + static_cast<int>(std::nearbyint((area.width() - size.width()) / 2.0)),
-       area.y() + static_cast<int>(std::nearbyint((area.height() - size.height()) / 2.0)));
+  // Centred; where the window is as large as the display, its title bar stays on the display.
+  move(std::max(area.x(), area.x() + static_cast<int>(std::nearbyint((area.width() - size.width()) / 2.0))),
+       std::max(area.y(), area.y() + static_cast<int>(std::nearbyint((area.height() - size.height()) / 2.0))));
 }
 
-void Form::showEvent(QShowEvent* e) {
-  if (!centred_) {
+// On another display the window is sized for that one and kept on it.
+void Form::followScreen() {
+  const QScreen* s = screen();
+  if (!s || !isVisible()) return;
+  fit();
+  const QRect area = s->availableGeometry();
+  const QRect frame = frameGeometry();
+  move(std::clamp(frame.x(), area.x(), std::max(area.x(), area.right() + 1 - frame.width())),
+       std::clamp(frame.y(), area.y(), std::max(area.y(), area.bottom() + 1 - frame.height())));
+}
+
+void Form::setVisible(bool visible) {
+  if (visible && !centred_ && isWindow()) {
     centred_ = true;
     centre();
   }
-  QWidget::showEvent(e);
+  QWidget::setVisible(visible);
+  if (visible && !watchingScreen_ && windowHandle()) {
+    watchingScreen_ = true;
+    connect(windowHandle(), &QWindow::screenChanged, this, &Form::followScreen);
+  }
 }
 
 void Form::closeEvent(QCloseEvent* e) {

@@ -1,9 +1,11 @@
 #pragma once
 // A window of the program: its form name as objectName, the title "Lorvane", the panel colour,
-// centred on the display when shown, and builders for the controls of a screen.
+// fitted to and centred on the display when shown, and builders for the controls of a screen.
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMargins>
+#include <QScrollArea>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
@@ -23,7 +25,27 @@ class Form : public QWidget {
   // Runs before the screen is unloaded or hidden for another: releases what it holds. False when
   // a hold-to-run coil may still be on (its OFF did not get through).
   virtual bool leave() { return true; }
+
+  // Sizing on the display. A window takes the size its layout gives it when that fits the room
+  // it has on the display it is shown on. Where it does not (a small laptop display, a display
+  // scaled to 125 % or 150 %), the window takes the whole room and its content scrolls inside it,
+  // laid out exactly as at full size, so that every button stays within reach.
+  //
+  // The client area (inside title bar and borders) the window may take: the available area of
+  // its display (without taskbar) less the window frame.
+  QSize room() const;
+  // Makes every window take this client area in place of its display's: pictures of the screens
+  // at a given display size, and tests. An empty size goes back to the display's.
+  static void setRoom(QSize clientArea);
+  // The frame allowed for while the window manager's own is not known: title bar and borders.
+  static constexpr QMargins kFrameAllowance{4, 32, 4, 4};
+  // Sizes the window to its room (scrolling its content if need be) and centres it on the display.
+  // Runs when the window is first shown; when it moves to another display it is sized again.
   void centre();
+  // The area the content scrolls in while the window does not fit its room; null when it never
+  // had to. Its widget holds the form's layout and controls.
+  QScrollArea* scroller() const { return scroller_; }
+  void setVisible(bool visible) override;
 
   // Code of the form that may let events run (a message box, a wait) holds it busy: the form is
   // not deleted under it.
@@ -61,11 +83,17 @@ class Form : public QWidget {
   void closing();
 
  protected:
-  void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  void fit();
+  void scrollContent();
+  void followScreen();
+
   bool centred_ = false;
+  bool watchingScreen_ = false;
+  QScrollArea* scroller_ = nullptr;
+  QSize natural_;  // the size the layout gives the window, kept once its content scrolls
   int busy_ = 0;
   bool retired_ = false;
 };
