@@ -13,6 +13,8 @@
 
 #include "link/registers.h"
 #include "model.h"
+#include "screen_env.h"
+#include "link/frames.h"
 #include "projects/operations.h"
 #include "sim_port.h"
 
@@ -249,6 +251,36 @@ TEST(Restore, ClearedProjectComesBackFromTheBackup) {
   const Backup after = backupProjects(rig.transfer);
   EXPECT_EQ(*after.project(3), programmed);
   EXPECT_EQ(rig.model.coilWrites().count(sim::CoilWrite{coil::SaveProject, true}), 1);
+}
+
+// What a teacher does at the rig: a backup, "工程参数清零" on the project screen, a restore, and the
+// step page shows the step's values again.
+TEST(Restore, AProjectClearedOnTheScreenIsBackOnItsStepPage) {
+  test::ScreenEnv env;
+  program(env.model, 1, 3);
+  test::SimPort toolPort{&env.model};
+  Transfer transfer{&toolPort};
+  transfer.setTickMs(1);
+  const Backup b = backupProjects(transfer);
+  const qint64 endX = b.project(1)->steps[1].value("line.endX");
+  ASSERT_NE(endX, 0);
+
+  env.openDirect("Mainfrm12");
+  env.ticks(20);  // the project number is read
+  env.click("QLcmd");
+  ASSERT_TRUE(env.tickUntil([&] { return env.boxes.contains(QStringLiteral("数据清0成功！")); }, 2000));
+  // The controller takes a while over the clear.
+  ASSERT_TRUE(env.tickUntil([&] { return env.model.stepRegister(1, 2, reg::LineEndX) == 0 && env.model.stepRegister(1, 2, reg::LineEndX + 1) == 0; }, 2000));
+  env.click("SYcmd");  // back to the main screen: the program sends nothing while the tool works
+
+  const RestoreReport r = restoreProjects(transfer, b, {1}, nullptr);
+  ASSERT_EQ(r.restored, QList<int>{1});
+
+  env.model.writeRegister(reg::CurrentStep, 2);
+  env.openDirect("Mainfrm15");
+  ASSERT_EQ(env.model.regLong(reg::LineEndX), endX) << env.model.currentProject() << " " << env.model.currentStep();
+  // The page opens showing "0.00", until its read of the end point is answered.
+  EXPECT_TRUE(env.tickUntil([&] { return env.shown("ZGtxt") == scaledText(endX, 100); })) << env.shown("ZGtxt").toStdString();
 }
 
 }  // namespace
