@@ -17,6 +17,13 @@ double Faults::draw(std::uint64_t& state) {
 void Faults::setSeed(std::uint64_t seed) {
   state_ = seed;
   delayState_ = seed ^ 0xD1B54A32D192ED03ULL;
+  refuseState_ = seed ^ 0x8CB92BA72F3D8DD7ULL;
+}
+
+bool Faults::refuseNow() {
+  if (refuseFraction_ <= 0 || draw(refuseState_) >= refuseFraction_) return false;
+  ++refused_;
+  return true;
 }
 
 void Faults::setDropEvery(int n) {

@@ -46,6 +46,13 @@ class Faults {
   // The controller takes requests and answers none, nor acts on them (switched off).
   void setSilent(bool silent) { silent_ = silent; }
   bool silent() const { return silent_; }
+  // A share of requests the controller refuses with an exception and does not carry out (a
+  // controller busy with its flash, say). Drawn from a stream of its own, so asking for refusals
+  // does not change which replies are lost; refuseNow() draws for one request.
+  void setRefuseFraction(double f) { refuseFraction_ = f; }
+  double refuseFraction() const { return refuseFraction_; }
+  bool refuseNow();
+  int refused() const { return refused_; }
 
   int dropped() const { return dropped_; }
   int corrupted() const { return corrupted_; }
@@ -56,6 +63,9 @@ class Faults {
 
   std::uint64_t state_ = 0;
   std::uint64_t delayState_ = 0;
+  std::uint64_t refuseState_ = 0;
+  double refuseFraction_ = 0;
+  int refused_ = 0;
   double dropFraction_ = 0;
   double corruptFraction_ = 0;
   int dropNext_ = 0;

@@ -45,7 +45,11 @@ qint64 SimPort::writeData(const char* data, qint64 len) {
     sent_.append(frame);
     emit requestSeen(frame);
     if (faults_.silent()) continue;
-    const QByteArray reply = faults_.apply(slave_.handle(frame));
+    if (faults_.refuseFraction() > 0 && faults_.refuseNow() && slave_.refusalsPending() == 0)
+      slave_.refuseNext(1, sim::kDeviceFailure);
+    const QByteArray answer = slave_.handle(frame);
+    emit handled(frame, answer);
+    const QByteArray reply = faults_.apply(answer);
     if (reply.isEmpty()) continue;
     const int repeatMs = faults_.repeatMs();
     if (!clock_) {

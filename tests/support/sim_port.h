@@ -35,6 +35,8 @@ class SimPort : public QIODevice {
   void setSeed(quint64 seed) { faults_.setSeed(seed); }
   void dropNext(int n) { faults_.dropNext(n); }
   void corruptNext(int n) { faults_.corruptNext(n); }
+  // A share of valid requests refused with an exception (device failure) and not carried out.
+  void setRefuseFraction(double f) { faults_.setRefuseFraction(f); }
   // Every n-th reply lost, counted from the next one (2: every second one; 0: off).
   void dropEvery(int n) { faults_.setDropEvery(n); }
   // A controller that is switched off: requests are taken, nothing comes back.
@@ -77,6 +79,9 @@ class SimPort : public QIODevice {
 
  signals:
   void requestSeen(const QByteArray& frame);
+  // The controller has dealt with a request: its reply as it left the controller, before any line
+  // fault (empty: no answer). A request that is not refused has been carried out by now.
+  void handled(const QByteArray& request, const QByteArray& reply);
 
  protected:
   qint64 readData(char* data, qint64 maxSize) override;
