@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target lorvane lorvane-sim
+cmake --build --preset default --target lorvane lorvane-sim lorvane-projects
 state="${LORVANE_DEMO_STATE:-$HOME/.config/lorvane/demo-state.json}"
 mkdir -p "$(dirname "$state")"
 # LORVANE_SIM_ARGS passes faults to the simulated controller, e.g. "--delay-ms 200" (late),
