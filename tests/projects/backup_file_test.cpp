@@ -3,6 +3,8 @@
 // reason; the simulator's state file converts both ways.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -147,26 +149,21 @@ TEST(BackupFile, OtherFilesAreRefusedWithTheReason) {
     o[key] = v;
     return QJsonDocument(o).toJson();
   };
-  QJsonObject missing = good;
-  {
-    QJsonArray projects = missing["projects"].toArray();
+  // The good file with the first project's settings changed by edit.
+  const auto withFirstProjectSettings = [&good](const std::function<void(QJsonObject&)>& edit) {
+    QJsonObject file = good;
+    QJsonArray projects = file["projects"].toArray();
     QJsonObject p = projects[0].toObject();
     QJsonObject regs = p["registers"].toObject();
-    regs.remove("project.loops");
+    edit(regs);
     p["registers"] = regs;
     projects[0] = p;
-    missing["projects"] = projects;
-  }
-  QJsonObject unknownName = good;
-  {
-    QJsonArray projects = unknownName["projects"].toArray();
-    QJsonObject p = projects[0].toObject();
-    QJsonObject regs = p["registers"].toObject();
-    regs["project.colour"] = QJsonObject{{"raw", 1}};
-    p["registers"] = regs;
-    projects[0] = p;
-    unknownName["projects"] = projects;
-  }
+    file["projects"] = projects;
+    return file;
+  };
+  const QJsonObject missing = withFirstProjectSettings([](QJsonObject& regs) { regs.remove("project.loops"); });
+  const QJsonObject unknownName =
+      withFirstProjectSettings([](QJsonObject& regs) { regs["project.colour"] = QJsonObject{{"raw", 1}}; });
   QJsonObject wrongCount = good;
   {
     QJsonArray projects = wrongCount["projects"].toArray();
