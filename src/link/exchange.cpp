@@ -355,7 +355,13 @@ void Exchange::acknowledge(int jobId) {
 // Everything of a job is acknowledged: its button gets its colour back and its effects run.
 void Exchange::finish(Job job) {
   queue_.remove(job.id);
-  if (job.kind == JobKind::HoldOff) coilsOn_.removeAll(job.coil);
+  // The OFF is in; but a button of the same coil pressed again since then has its ON on the way
+  // or in, so the coil is still counted on.
+  if (job.kind == JobKind::HoldOff && std::none_of(held_.cbegin(), held_.cend(), [&](const Name& b) {
+        const Momentary* m = momentary(b);
+        return m && m->coil == job.coil;
+      }))
+    coilsOn_.removeAll(job.coil);
   if (job.kind == JobKind::HoldOn) return;  // the button shows red for as long as it is held
   if (job.kind == JobKind::HoldOff || job.kind == JobKind::PulseOff) return;
   setPending(job.button, false);

@@ -134,3 +134,49 @@ TEST(OutputTest, ASettingWithoutATextBlanksItsIndicator) {
 }
 
 }  // namespace
+
+// Quick hands on the hold-to-run test button: presses and releases within one tick, and a leave
+// with the button still down. Whatever the order, the test coil ends OFF in the controller.
+TEST(InputTest, QuickPressesAndALeaveWhileHeldEndWithTheCoilOff) {
+  struct Case { const char* name; QStringList actions; };
+  const Case cases[] = {
+      {"press release press, leave", {"press", "tick", "release", "press", "leave"}},
+      {"press release press, the OFF and the ON answered, leave", {"press", "tick", "release", "press", "tick", "tick", "tick", "leave"}},
+      {"press release press release", {"press", "tick", "release", "press", "release"}},
+      {"all in one tick, leave", {"press", "release", "press", "leave"}},
+      {"press, leave", {"press", "tick", "leave"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::ScreenEnv env;
+    env.openTestPage("inputcmd");
+    env.ticks(3);
+    for (const QString& a : c.actions) {
+      if (a == "press") env.press("SDcmd");
+      else if (a == "release") env.release("SDcmd");
+      else if (a == "tick") env.ticks(1);
+      else if (a == "leave") env.click("BAcmd");
+    }
+    if (env.currentScreen() && env.currentScreen()->objectName() == "Mainfrm9") env.ticks(20);
+    test::ScreenEnv::until([] { return false; }, 300);
+    EXPECT_FALSE(env.model.coil(coil::InputTest));
+  }
+}
+
+// A release and a new press before the release's OFF is answered: the OFF's answer must not make
+// the program forget that the new press switched the coil on again. The port lost afterwards,
+// with the button still held, is then told as an axis that may still run.
+TEST(InputTest, APressRightAfterAReleaseStillCountsTheCoilOnWhenThePortIsLost) {
+  test::ScreenEnv env;
+  env.openTestPage("inputcmd");
+  env.ticks(3);
+  env.press("SDcmd");
+  env.ticks(2);
+  env.release("SDcmd");
+  env.press("SDcmd");
+  env.ticks(4);  // the OFF, then the new ON, both answered
+  ASSERT_TRUE(env.model.coil(coil::InputTest));
+  env.port()->unplug();
+  test::ScreenEnv::until([&] { return !env.boxes.isEmpty(); });
+  EXPECT_TRUE(env.boxes.contains(QStringLiteral("串口通讯中断，轴可能仍在运行，请立即检查设备！"))) << env.boxes.join(" | ").toStdString();
+}
