@@ -316,6 +316,24 @@ TEST_F(Jog, ReleaseAndPressWithinOneTickSendsTheFirstOffFirst) {
   EXPECT_EQ(step(), "0105083CFF00");
 }
 
+TEST_F(Jog, PressedAgainBeforeTheOffIsAnsweredTheCoilStillCountsOn) {
+  ex->press("ZXcmd");
+  ASSERT_EQ(step(), "01050834FF00");
+  echo();
+  ex->release("ZXcmd");
+  ex->press("ZXcmd");
+  EXPECT_EQ(step(), "010508340000");
+  echo();  // the OFF is in, but the button is down again
+  EXPECT_TRUE(ex->anyCoilOn());
+  EXPECT_EQ(step(), "01050834FF00");
+  echo();
+  EXPECT_TRUE(ex->anyCoilOn());
+  ex->release("ZXcmd");
+  EXPECT_EQ(step(), "010508340000");
+  echo();
+  EXPECT_FALSE(ex->anyCoilOn());
+}
+
 TEST_F(Jog, QuickTapSendsOnlyTheOff) {
   ex->press("ZXcmd");
   ex->release("ZXcmd");
