@@ -96,3 +96,22 @@ QString Faults::summary() const {
 }
 
 }  // namespace lorvane::sim
+
+namespace lorvane::sim {
+
+double ReplyLine::place(double earliest, double ms) {
+  // What ended long ago no longer matters.
+  while (!busy_.isEmpty() && busy_.first().second < earliest - 60000) busy_.removeFirst();
+  double at = earliest;
+  qsizetype i = 0;
+  for (; i < busy_.size(); ++i) {
+    const auto& [from, to] = busy_[i];
+    if (to <= at) continue;
+    if (at + ms <= from) break;
+    at = std::max(at, to);
+  }
+  if (ms > 0) busy_.insert(i, {at, at + ms});
+  return at;
+}
+
+}  // namespace lorvane::sim

@@ -5,7 +5,10 @@
 // delays are drawn from seeded generators so a run can be repeated.
 #include <QByteArray>
 #include <QString>
+#include <QList>
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace lorvane::sim {
 
@@ -82,5 +85,32 @@ class Faults {
 
 // The frame with its two LRC digits replaced by a wrong value.
 QByteArray withBadLrc(const QByteArray& frame);
+
+}  // namespace lorvane::sim
+
+namespace lorvane::sim {
+
+// The line from the controller towards the program: one reply at a time on it, never two at
+// once. A reply goes at the first time it may when the line has room for it, so a repeated copy
+// waiting for its time holds no later reply back (it only takes its own slot).
+class ReplyLine {
+ public:
+  // The first time at or after `earliest` when the line is free for `ms`; that time is taken.
+  double place(double earliest, double ms);
+  // A controller's answer: in request order, so no earlier than the last answer's end.
+  double placeInOrder(double earliest, double ms) {
+    const double start = place(std::max(earliest, lastInOrder_), ms);
+    lastInOrder_ = start + ms;
+    return start;
+  }
+  void clear() {
+    busy_.clear();
+    lastInOrder_ = 0;
+  }
+
+ private:
+  QList<std::pair<double, double>> busy_;  // taken [from, to), in order
+  double lastInOrder_ = 0;
+};
 
 }  // namespace lorvane::sim

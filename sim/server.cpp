@@ -3,6 +3,7 @@
 #include <QFile>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace lorvane::sim {
@@ -70,8 +71,8 @@ void PtyServer::unplug() {
   if (!link_.isEmpty()) QFile::remove(link_);
   link_.clear();
   pty_.close();
-  pending_.clear();
   outgoing_.clear();
+  line_.clear();
   log(QStringLiteral("line down"));
 }
 
@@ -110,59 +111,53 @@ void PtyServer::readMaster() {
   for (ssize_t i = 0; i < n; ++i) {
     // At 9600 baud a character arrives a character time after the one before it.
     inputFreeAt_ = std::max(inputFreeAt_, t) + (options_.pacing ? kCharMs : 0.0);
-    for (const QByteArray& frame : assembler_.feed(QByteArray(1, buf[i]))) {
-      log(QStringLiteral("<- ") + printable(frame));
-      const int extra = faults_.nextDelay();
-      double due = inputFreeAt_ + options_.latencyMs + extra;
-      // A request is not taken up before the one ahead of it, however short its own delay.
-      if (!pending_.isEmpty()) due = std::max(due, pending_.last().due);
-      pending_.append({due, frame, extra});
-    }
+    for (const QByteArray& frame : assembler_.feed(QByteArray(1, buf[i]))) handle(frame, inputFreeAt_);
   }
   schedulePump();
 }
 
-double PtyServer::queueOutput(const QByteArray& bytes, double earliest, const QString& note) {
-  const double start = std::max(earliest, outputFreeAt_);
-  outgoing_.append({start, bytes, note});
-  outputFreeAt_ = start + (options_.pacing ? bytes.size() * kCharMs : 0.0);
-  return start;
+void PtyServer::handle(const QByteArray& frame, double arrived) {
+  log(QStringLiteral("<- ") + printable(frame));
+  if (faults_.silent()) {
+    log(QStringLiteral("   (silent) request ignored"));  // switched off: the request goes nowhere
+    return;
+  }
+  const QByteArray reply = slave_.handle(frame);
+  const QByteArray sent = faults_.apply(reply);
+  const int extra = faults_.nextDelay();
+  if (reply.isEmpty()) {
+    log(QStringLiteral("   (no answer)"));
+    return;
+  }
+  if (sent.isEmpty()) {
+    log(QStringLiteral("   (reply dropped) ") + printable(reply));
+    return;
+  }
+  QString notes;
+  if (sent != reply) notes += QStringLiteral("   (LRC corrupted)");
+  if (extra > 0) notes += QStringLiteral("   (delayed %1 ms)").arg(extra);
+  const double lineMs = options_.pacing ? sent.size() * kCharMs : 0.0;
+  const double start = line_.placeInOrder(arrived + options_.latencyMs + extra, lineMs);
+  queueOutput(sent, start, QStringLiteral("-> ") + printable(sent) + notes);
+  if (faults_.repeatMs() > 0)
+    queueOutput(sent, line_.place(start + faults_.repeatMs(), lineMs),
+                QStringLiteral("-> ") + printable(sent) + QStringLiteral("   (repeated)"));
+}
+
+void PtyServer::queueOutput(const QByteArray& bytes, double start, const QString& note) {
+  auto at = std::find_if(outgoing_.begin(), outgoing_.end(), [&](const Outgoing& o) { return o.start > start; });
+  outgoing_.insert(at, Outgoing{start, bytes, note});
 }
 
 void PtyServer::sendGarbage() {
   static const QByteArray noise = QByteArray::fromHex("00ff3a0d55aa3a3031") + ":01GARBAGE\r" + QByteArray::fromHex("fe7f0a");
-  log(QStringLiteral("-> garbage ") + printable(noise));
-  queueOutput(noise, now());
+  queueOutput(noise, line_.place(now(), options_.pacing ? noise.size() * kCharMs : 0.0),
+              QStringLiteral("-> garbage ") + printable(noise));
   schedulePump();
 }
 
 void PtyServer::pump() {
   const double t = now();
-  while (!pending_.isEmpty() && pending_.first().due <= t) {
-    const Pending p = pending_.takeFirst();
-    if (faults_.silent()) {
-      // Switched off: the request goes nowhere.
-      log(QStringLiteral("   (silent) request ignored"));
-      continue;
-    }
-    const QByteArray reply = slave_.handle(p.frame);
-    const QByteArray sent = faults_.apply(reply);
-    if (reply.isEmpty()) {
-      log(QStringLiteral("   (no answer)"));
-      continue;
-    }
-    if (sent.isEmpty()) {
-      log(QStringLiteral("   (reply dropped) ") + printable(reply));
-      continue;
-    }
-    QString notes;
-    if (sent != reply) notes += QStringLiteral("   (LRC corrupted)");
-    if (p.extraMs > 0) notes += QStringLiteral("   (delayed %1 ms)").arg(p.extraMs);
-    log(QStringLiteral("-> ") + printable(sent) + notes);
-    const double start = queueOutput(sent, p.due);
-    if (faults_.repeatMs() > 0)
-      queueOutput(sent, start + faults_.repeatMs(), QStringLiteral("-> ") + printable(sent) + QStringLiteral("   (repeated)"));
-  }
   while (!outgoing_.isEmpty() && pty_.isOpen()) {
     Outgoing& o = outgoing_.first();
     const qsizetype due = options_.pacing
@@ -195,14 +190,9 @@ void PtyServer::pump() {
 
 void PtyServer::schedulePump() {
   // Wake up only when something is due; an idle simulator does not tick.
-  double next = -1;
-  if (!pending_.isEmpty()) next = pending_.first().due;
-  if (!outgoing_.isEmpty()) {
-    const Outgoing& o = outgoing_.first();
-    const double at = options_.pacing ? o.start + o.written * kCharMs : o.start;
-    next = next < 0 ? at : std::min(next, at);
-  }
-  if (next < 0) return;
+  if (outgoing_.isEmpty()) return;
+  const Outgoing& o = outgoing_.first();
+  const double next = options_.pacing ? o.start + o.written * kCharMs : o.start;
   const int wait = std::max(0, static_cast<int>(next - now()));
   if (!pumpTimer_.isActive() || pumpTimer_.remainingTime() > wait) pumpTimer_.start(wait);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // lorvane-sim's line: the controller model answering on a pseudo-terminal at the pace of a
 // 9600-baud line, with its comN link, a traffic log and the faults asked for (lost, broken,
-// late and repeated replies, a silent controller). Like a real controller it answers one
-// request after the other: replies leave in the order the requests came, however late.
+// late and repeated replies, a silent controller). Like a real controller it carries out each
+// request as it comes and answers one after the other: replies leave in the order the requests
+// came, however late, and may overlap later requests.
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -45,23 +46,21 @@ class PtyServer : public QObject {
   void log(const QString& line);
 
  private:
-  struct Pending {
-    double due;  // ms on clock_
-    QByteArray frame;
-    int extraMs;  // the extra delay drawn for it
-  };
   struct Outgoing {
-    double start;  // when the first character goes
+    double start;  // when the first character goes (ms on clock_)
     QByteArray bytes;
-    QString note;  // logged when the first character goes (a first reply is logged when handled)
+    QString note;  // logged when the first character goes
     qsizetype written = 0;
   };
 
   double now() const { return clock_.nsecsElapsed() / 1e6; }
   void readMaster();
   void pump();
-  // Puts bytes on the line after whatever is already going out; returns when they start.
-  double queueOutput(const QByteArray& bytes, double earliest, const QString& note = {});
+  // Puts bytes on the line at `start` (a time the reply line gave).
+  void queueOutput(const QByteArray& bytes, double start, const QString& note);
+  // The controller has taken a request in: it is carried out at once and its answer goes out
+  // after the latency, in request order.
+  void handle(const QByteArray& frame, double arrived);
   void advanceModel();
   void schedulePump();
 
@@ -75,9 +74,8 @@ class PtyServer : public QObject {
   FrameAssembler assembler_;
   QElapsedTimer clock_;
   double inputFreeAt_ = 0;   // when the last character sent to us has fully arrived
-  double outputFreeAt_ = 0;  // when the line towards the program is free again
-  QList<Pending> pending_;
-  QList<Outgoing> outgoing_;
+  ReplyLine line_;           // the line towards the program
+  QList<Outgoing> outgoing_;  // by start time
   QTimer pumpTimer_;
   QTimer modelTimer_;
   qint64 modelClock_ = 0;

@@ -20,6 +20,7 @@ struct FieldState {
   bool edited = false;  // typed since it was last read
   bool locked = false;  // clicked into: reads do not overwrite it
   std::optional<std::int64_t> lastRead = {};  // the raw value last read into it
+  std::int64_t readAt = -1;                   // when (the engine's clock)
 };
 using Fields = QHash<Name, FieldState>;
 

@@ -12,39 +12,53 @@
 namespace lorvane {
 
 namespace {
-// What the controller may take to start answering, beyond the characters on the line.
-constexpr int kControllerAllowanceMs = 100;
-constexpr double kMsPerChar = 10.0 * 1000.0 / 9600.0;  // 8N1: ten bits a character
-constexpr int kSettleMarginMs = 50;
+// One clock for every engine of the program: the line's times outlive a screen.
+std::int64_t programClock() {
+  static const QElapsedTimer timer = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  return timer.elapsed();
+}
+
+std::uint64_t nextEngineId() {
+  static std::uint64_t id = 0;
+  return ++id;
+}
 }  // namespace
 
-int Exchange::replyTimeoutMs(const Request& r) {
-  const int chars = static_cast<int>(r.body().size()) + 5 + r.replyChars();
-  return static_cast<int>(std::ceil(chars * kMsPerChar)) + kControllerAllowanceMs;
-}
-
-int Exchange::replyTimeoutMs(const QByteArray& body) { return replyTimeoutMs(Request::fromBody(body)); }
-
-int Exchange::replyTimeoutOnLine(const Request& request) const {
-  const LineTiming& t = link_ ? link_->timing() : ownTiming_;
-  return std::max(replyTimeoutMs(request), t.slowReplyMs);
-}
-
-Exchange::Exchange(ScreenDecl decl, QObject* parent) : QObject(parent), decl_(std::move(decl)) {
-  auto timer = std::make_shared<QElapsedTimer>();
-  timer->start();
-  clock_ = [timer] { return timer->elapsed(); };
-}
+Exchange::Exchange(ScreenDecl decl, QObject* parent)
+    : QObject(parent), decl_(std::move(decl)), clock_(programClock), id_(nextEngineId()) {}
 
 Exchange::~Exchange() = default;
 
 void Exchange::setLink(Link* link) {
   if (link_) disconnect(link_, nullptr, this, nullptr);
   link_ = link;
-  if (link) connect(link, &Link::frameReceived, this, &Exchange::onFrame);
+  if (!link) return;
+  connect(link, &Link::frameReceived, this, &Exchange::onFrame);
+  guard().setTrial(link->charMs() > 0);
+  // OFFs and stops owed from before: they stand first, and the coils stay counted on until the
+  // OFFs are acknowledged.
+  std::deque<Job>& owed = link->port().owedStops;
+  for (Job& job : owed) {
+    job.carried = true;
+    job.sent = false;
+    job.warned = false;
+    if (job.isOff() && !coilsOn_.contains(job.coil)) coilsOn_ << job.coil;
+    queue_.add(std::move(job), now());
+  }
+  owed.clear();
 }
 
-LineTiming& Exchange::timing() { return link_ ? link_->timing() : ownTiming_; }
+void Exchange::handOver() {
+  if (!link_) return;
+  std::deque<Job>& owed = link_->port().owedStops;
+  for (const Job& job : queue_.jobs())
+    if (job.mustReach()) owed.push_back(job);
+  std::erase_if(queue_.jobs(), [](const Job& j) { return j.mustReach(); });
+}
 
 void Exchange::note(Outcome outcome, const QByteArray& frame, const std::optional<Request>& request, bool sent) {
   TrafficEvent e;
@@ -63,7 +77,7 @@ void Exchange::note(Outcome outcome, const QByteArray& frame, const std::optiona
 
 void Exchange::tick() {
   ++silent_;
-  if (expired()) timeOut();
+  if (const auto o = guard().expire(now())) timeOut(*o);
   // An OFF or a stop that is not getting through: the operator must know the axis may still run.
   for (Job& job : queue_.jobs()) {
     if (job.mustReach() && !job.warned && now() - job.queuedAt >= kStopWarnMs) {
@@ -71,11 +85,11 @@ void Exchange::tick() {
       emit stopNotDelivered();
     }
   }
-  if (silent_ >= decl_.silentLimit && line_ == Line::Free) {
+  if (silent_ >= decl_.silentLimit && guard().state() != LineGuard::State::Waiting) {
     silent_ = 0;
     abandon();
   }
-  if (line_ == Line::Waiting) {
+  if (guard().state() == LineGuard::State::Waiting) {
     owed_ = true;  // the line is busy: this tick's request goes out as soon as it is free
     return;
   }
@@ -84,19 +98,17 @@ void Exchange::tick() {
 }
 
 // Unanswered in time. A request that repeats goes out again at the next tick; a single-shot one
-// leaves the screen waiting for the silent-tick limit. Its answer may still come: it is no
-// longer taken as an answer, but it is counted (see Unsettled).
-void Exchange::timeOut() {
-  const Outstanding o = out_;
-  line_ = Line::Free;
+// leaves the screen waiting for the silent-tick limit. Its answer may still come: the line keeps
+// it owed, and no request whose answer looks the same goes out meanwhile.
+void Exchange::timeOut(const LineGuard::Owed& o) {
   note(Outcome::TimedOut, {}, o.request);
+  if (!mine(o)) return;  // a request of a screen gone
   bool stall = !decl_.repeatingReads;
-  if (o.job) {
-    const Job* job = queue_.find(o.job);
+  if (o.sender.job) {
+    const Job* job = queue_.find(o.sender.job);
     stall = job && job->current() && !job->current()->repeat;
   }
   stalled_ = stalled_ || stall;
-  if (!unsettledFor(o.request)) unsettled_.append(Unsettled{o.request, {o.sentAt}});
 }
 
 // A sequence in a timed wait moves on once the time is up, whether or not anything may be sent
@@ -125,10 +137,14 @@ void Exchange::sendNext() {
     const Planned* p = job->current();
     if (!p || p->kind == Planned::Kind::Wait) return;  // a sequence waits: nothing else goes out
     if (stalled_ && job->sent && !job->mustReach()) return;  // wait for the silent-tick limit
-    if (!mayGoOut(p->request)) return;
-    job->sent = true;
-    if (p->pulseOn) job->pulseCoil = p->request.address;
-    send(p->request, job->id, -1);
+    const Request request = p->request;
+    const bool pulseOn = p->pulseOn;
+    const int id = job->id;
+    if (offer(request, id, -1) && queue_.find(id)) {
+      Job* sent = queue_.find(id);
+      sent->sent = true;
+      if (pulseOn) sent->pulseCoil = request.address;
+    }
     return;
   }
   if (!queue_.empty() || gated || stalled_ || decl_.reads.isEmpty()) return;
@@ -139,42 +155,28 @@ void Exchange::sendNext() {
       cycle_ = (cycle_ + 1) % n;  // a field being edited is skipped, the rest keeps refreshing
       continue;
     }
-    const Request request = Request::read(r.reg, r.count);
-    if (mayGoOut(request)) send(request, 0, cycle_);
+    offer(Request::read(r.reg, r.count), 0, cycle_);
     return;
   }
 }
 
-// How long the line stays quiet after an answer before the next request. While a port's first
-// answers are on trial, about two frames' time on a real line: a second copy of an answer sent
-// that soon arrives while nothing waits for it, or before the next answer could, and is dropped.
-// A line that has shown such copies waits as long as they took, for as long as the program runs.
-int Exchange::answerQuietMs() {
-  const LineTiming& t = timing();
-  const bool onTrial = link_ && link_->charMs() > 0 && t.answersTaken < LineTiming::kAnswersOnTrial;
-  return std::max(t.repeatGuardMs, onTrial ? kAnswerQuietMs : 0);
-}
-
-// Whether a request may go out now: not within the quiet kept after an answer, and not while a
-// request whose answer looks the same may still be answered late.
-bool Exchange::mayGoOut(const Request& request) {
-  const std::int64_t t = now();
-  if (lastAnswerAt_ >= 0 && t < lastAnswerAt_ + answerQuietMs()) return false;
-  for (qsizetype i = 0; i < unsettled_.size();) {
-    const Unsettled& u = unsettled_[i];
-    // Settled by time: the copies sent last have had as long as the slowest answer seen took,
-    // or, with none seen, the longest a controller may take.
-    const std::int64_t wait = u.firstAnswerAt >= 0                ? u.firstAnswerAt - u.sentAt.first()
-                              : u.request.fn == Request::Fn::Read ? LineTiming::kMaxReplyMs
-                                                                  : replyTimeoutOnLine(u.request);
-    if (t >= u.sentAt.last() + wait + kSettleMarginMs) {
-      unsettled_.removeAt(i);
-      continue;
+// True when the request itself went out. A settling read sent in its place carries the values
+// of a read (it starts at the same register and is longer), or only settles the line.
+bool Exchange::offer(const Request& request, int job, int read) {
+  const LineGuard::Clearance c = guard().clear(request, now());
+  switch (c.what) {
+    case LineGuard::Clearance::What::Go:
+      send(request, job, read);
+      return true;
+    case LineGuard::Clearance::What::Instead: {
+      const bool carries = read >= 0 && c.request.address == request.address && c.request.count >= request.count;
+      send(c.request, 0, carries ? read : -1);
+      return false;
     }
-    if (!(u.request == request) && u.request.answerLooksLike(request)) return false;
-    ++i;
+    case LineGuard::Clearance::What::Wait:
+      break;
   }
-  return true;
+  return false;
 }
 
 void Exchange::send(const Request& request, int job, int read) {
@@ -183,10 +185,8 @@ void Exchange::send(const Request& request, int job, int read) {
   // A new request starts the silent-tick count again; a copy of the one that went unanswered
   // does not, so a write that is never answered is still given up at the limit.
   if (!link_ || link_->lastBody() != body) silent_ = 0;
-  line_ = Line::Waiting;
-  out_ = Outstanding{request, t, t + replyTimeoutOnLine(request), job, read};
-  Unsettled* copy = unsettledFor(request);
-  if (copy) copy->sentAt << t;
+  const bool copy = guard().owes(request);
+  guard().sent(request, Sender{id_, job, read, table_}, t);
   stalled_ = false;
   if (!link_) return;
   link_->send(body);
@@ -203,16 +203,6 @@ void Exchange::abandon() {
   if (front.sent && !front.mustReach() && front.kind != JobKind::HoldOn && !front.pulseCoil) queue_.remove(front.id);
 }
 
-Exchange::Unsettled* Exchange::unsettledFor(const Request& request) {
-  for (Unsettled& u : unsettled_)
-    if (u.request == request) return &u;
-  return nullptr;
-}
-
-void Exchange::forgetUnsettled(const Request& request) {
-  unsettled_.removeIf([&](const Unsettled& u) { return u.request == request; });
-}
-
 // ---- replies -------------------------------------------------------------------------------
 
 void Exchange::onFrame(const QByteArray& frame) {
@@ -220,99 +210,92 @@ void Exchange::onFrame(const QByteArray& frame) {
     note(Outcome::Malformed, frame);
     return;
   }
-  if (expired()) timeOut();  // in by the deadline or not at all
-  if (line_ != Line::Waiting || checkReply(out_.request, frame) == Verdict::Dropped) {
-    // Nothing waits for it: a late answer to a request given up on, or a second copy of an answer.
-    if (answersUnsettled(frame)) {
-      note(Outcome::Late, frame);
-    } else {
-      note(line_ == Line::Waiting ? Outcome::Unmatched : Outcome::Stray, frame,
-           line_ == Line::Waiting ? std::optional<Request>(out_.request) : std::nullopt);
-      strayFrame(frame);
-    }
-    return;
+  if (const auto o = guard().expire(now())) timeOut(*o);  // in by the deadline or not at all
+  const std::int64_t inStepSince = guard().inStepSince();
+  const LineGuard::Verdict v = guard().take(frame, now());
+  using K = LineGuard::Kind;
+  switch (v.kind) {
+    case K::Answer:
+    case K::Refused:
+      if (!mine(*v.owed)) {
+        note(Outcome::Late, frame, v.owed->request);  // the request of a screen gone
+        break;
+      }
+      note(v.refusal ? Outcome::Refused : Outcome::Answered, frame, v.owed->request);
+      silent_ = 0;
+      stalled_ = false;
+      answered(*v.owed, v.refusal, frame);
+      break;
+    case K::Late:
+      note(mine(*v.owed) && !v.refusal && takeLate(*v.owed, frame) ? Outcome::LateTaken : Outcome::Late, frame,
+           v.owed->request);
+      break;
+    case K::Copy:
+    case K::Stray:
+    case K::Malformed:
+      note(Outcome::Stray, frame);
+      break;
+    case K::OutOfStep:
+      note(Outcome::OutOfStep, frame, v.owed ? std::optional<Request>(v.owed->request) : std::nullopt);
+      lostStep(v, inStepSince);
+      break;
   }
-  Unsettled* copy = unsettledFor(out_.request);
-  if (copy) {
-    // One of several copies of the same request: any of their answers is the answer.
-    if (copy->answered < copy->sentAt.size()) ++copy->answered;
-    if (copy->firstAnswerAt < 0) copy->firstAnswerAt = now();
-    if (copy->answered >= copy->sentAt.size()) forgetUnsettled(copy->request);
-  } else if (link_ && now() - out_.sentAt < minRoundTripMs(out_.request, link_->charMs())) {
-    // Complete before the request and its answer could have crossed the line: not its answer.
-    note(Outcome::Stray, frame, out_.request);
-    strayFrame(frame);
-    return;
-  }
-  const bool refused = checkReply(out_.request, frame) == Verdict::Refused;
-  note(refused ? Outcome::Refused : Outcome::Answered, frame, out_.request);
-  silent_ = 0;
-  lastAnswerAt_ = now();
-  ++timing().answersTaken;
-  line_ = Line::Free;
-  stalled_ = false;
-  answered(out_, refused, frame);
-  if (owed_ && line_ == Line::Free) {
+  if (owed_ && guard().state() == LineGuard::State::Free) {
     owed_ = false;
     sendNext();
   }
 }
 
-void Exchange::answered(const Outstanding& done, bool refused, const QByteArray& frame) {
+void Exchange::answered(const LineGuard::Owed& done, bool refused, const QByteArray& frame) {
+  const int jobId = done.sender.job;
+  const int readAt = done.sender.table == table_ ? done.sender.read : -1;
   if (refused) {
     // The controller refused: the command ends, its button stays red. An OFF or a stop is not
     // given up: it goes out again at the next tick. A refused read is passed over.
-    const Job* job = queue_.find(done.job);
-    if (job && !job->mustReach()) queue_.remove(done.job);
-    if (!done.job && !decl_.reads.isEmpty()) cycle_ = (cycle_ + 1) % static_cast<int>(decl_.reads.size());
-  } else if (done.job) {
-    acknowledge(done.job);
-  } else if (done.read >= 0 && done.read < decl_.reads.size()) {
-    const Read read = decl_.reads[done.read];
-    cycle_ = (done.read + 1) % static_cast<int>(decl_.reads.size());
+    const Job* job = queue_.find(jobId);
+    if (job && !job->mustReach()) queue_.remove(jobId);
+    if (!jobId && !decl_.reads.isEmpty()) cycle_ = (cycle_ + 1) % static_cast<int>(decl_.reads.size());
+  } else if (jobId) {
+    acknowledge(jobId);
+  } else if (readAt >= 0 && readAt < decl_.reads.size()) {
+    const Read read = decl_.reads[readAt];
+    cycle_ = (readAt + 1) % static_cast<int>(decl_.reads.size());
     show(read, frame);
   }
 }
 
-// A frame that answers a request given up on: counted against its copies (the controller answers
-// each request once, in order). It shows the controller is slow: the port's reply time-out grows
-// to what this answer took (from the copy it answers), up to the bound.
-bool Exchange::answersUnsettled(const QByteArray& frame) {
-  for (Unsettled& u : unsettled_) {
-    if (checkReply(u.request, frame) == Verdict::Dropped) continue;
-    lateAnswer(u);
+// An answer of this engine's that came after its time-out, when no request in flight could take
+// it. The line has matched it to its request, so it is used: a read's value is shown (unless the
+// values have been forgotten since it was sent), a write's or a coil's step is done.
+bool Exchange::takeLate(const LineGuard::Owed& owed, const QByteArray& frame) {
+  if (owed.sender.job) {
+    const Job* job = queue_.find(owed.sender.job);
+    if (!job || !job->current() || !(job->current()->request == owed.request)) return false;
+    acknowledge(owed.sender.job);
     return true;
   }
-  return false;
+  const int at = owed.sender.read;
+  if (owed.sender.table != table_ || at < 0 || at >= decl_.reads.size()) return false;
+  return show(decl_.reads[at], frame);
 }
 
-void Exchange::lateAnswer(Unsettled& u) {
-  const std::int64_t t = now();
-  if (u.answered < u.sentAt.size()) {
-    const std::int64_t took = t - u.sentAt[u.answered];
-    LineTiming& timing = this->timing();
-    if (took >= replyTimeoutOnLine(u.request))
-      timing.slowReplyMs = static_cast<int>(std::min<std::int64_t>(LineTiming::kMaxReplyMs,
-                                                                   std::max<std::int64_t>(timing.slowReplyMs, took + took / 4)));
-    ++u.answered;
+// The line was out of step: what was read since it was last known in step may have come from
+// another register. Those fields show nothing and count as unread until read again, so no
+// download can write them meanwhile; the answers still owed are no longer taken.
+void Exchange::lostStep(const LineGuard::Verdict& verdict, std::int64_t since) {
+  QList<Name> unread;
+  for (auto it = fields_.cbegin(); it != fields_.cend(); ++it)
+    if (it->lastRead && it->readAt >= since && !it->edited) unread << it.key();  // typed text stays
+  blank(unread);
+  cycle_ = 0;
+  if (verdict.owed && mine(*verdict.owed)) {
+    bool stall = !decl_.repeatingReads;
+    if (const Job* job = queue_.find(verdict.owed->sender.job)) stall = job->current() && !job->current()->repeat;
+    stalled_ = stalled_ || stall;
   }
-  if (u.firstAnswerAt < 0) u.firstAnswerAt = t;
-  if (u.answered >= u.sentAt.size()) forgetUnsettled(u.request);
 }
 
-// A well-formed frame that answers nothing the engine sent, or came too early to be the answer:
-// the controller sends some answers twice. From now on the line stays quiet after each answer for
-// as long as that copy took, so that such copies arrive while nothing waits for them.
-void Exchange::strayFrame(const QByteArray& frame) {
-  if (lastAnswerAt_ < 0 || !isWellFormed(frame)) return;
-  const std::int64_t gap = now() - lastAnswerAt_;
-  if (gap > LineTiming::kMaxReplyMs) return;
-  LineTiming& t = timing();
-  t.repeatGuardMs = static_cast<int>(std::min<std::int64_t>(LineTiming::kMaxReplyMs,
-                                                            std::max<std::int64_t>(t.repeatGuardMs, gap + gap / 4 + 10)));
-}
-
-void Exchange::show(const Read& read, const QByteArray& frame) {
+bool Exchange::show(const Read& read, const QByteArray& frame) {
   const std::int64_t value = read.count == 2 ? std::int64_t{replyLong(frame)} : std::int64_t{replyWord(frame)};
   if (!read.field.isEmpty()) {
     FieldState& f = fields_[read.field];
@@ -321,12 +304,18 @@ void Exchange::show(const Read& read, const QByteArray& frame) {
       f.known = true;
       f.edited = false;
       f.lastRead = value;
+      f.readAt = now();
       emit fieldShown(read.field, f.text);
     }
   }
-  for (const Show& s : read.also)
+  for (const Show& s : read.also) {
+    FieldState& shown = fields_[s.control];  // a label: remembered only to blank it if need be
+    shown.lastRead = value;
+    shown.readAt = now();
     emit fieldShown(s.control, s.texts.isEmpty() ? scaledText(value, read.scale) : s.texts.value(value));
+  }
   if (read.then) read.then(value);
+  return true;
 }
 
 void Exchange::acknowledge(int jobId) {
@@ -352,9 +341,15 @@ void Exchange::acknowledge(int jobId) {
   finish(std::move(done));
 }
 
+int Exchange::jobOnLine() const {
+  const LineGuard::Owed* o = lineGuard().inFlight();
+  return o && o->sender.owner == id_ ? o->sender.job : 0;
+}
+
 // Everything of a job is acknowledged: its button gets its colour back and its effects run.
 void Exchange::finish(Job job) {
   queue_.remove(job.id);
+  if (job.carried) emit stopDelivered();
   // The OFF is in; but a button of the same coil pressed again since then has its ON on the way
   // or in, so the coil is still counted on.
   if (job.kind == JobKind::HoldOff && std::none_of(held_.cbegin(), held_.cend(), [&](const Name& b) {
@@ -460,7 +455,7 @@ void Exchange::click(const Name& button) {
       return;
     }
   }
-  const int onLine = line_ == Line::Waiting ? out_.job : 0;
+  const int onLine = jobOnLine();
   queue_.cancel(seq.cancels, onLine);
   Job job{.kind = seq.kind == Sequence::Kind::Stop ? JobKind::Stop : JobKind::Sequence,
           .button = button,
@@ -508,7 +503,7 @@ void Exchange::releaseAll() {
 void Exchange::beginLeave() {
   releaseAll();
   leaving_ = true;
-  queue_.leave(line_ == Line::Waiting ? out_.job : 0, now());
+  queue_.leave(jobOnLine(), now());
 }
 
 QStringList Exchange::undeliveredPulses() const {
@@ -524,7 +519,7 @@ void Exchange::setReads(QList<Read> reads, bool forgetValues) {
   decl_.reads = std::move(reads);
   cycle_ = 0;
   stalled_ = false;
-  out_.read = -1;  // a reply to the old table shows nothing
+  ++table_;  // an answer to a read of the old table shows nothing
   if (forgetValues)
     for (FieldState& f : fields_) {
       f.known = false;
@@ -533,6 +528,7 @@ void Exchange::setReads(QList<Read> reads, bool forgetValues) {
 }
 
 void Exchange::forgetBanked() {
+  ++table_;  // a read sent before may carry the other step's value
   for (const Read& r : decl_.reads) {
     if (!reg::banked(r.reg)) continue;
     FieldState& f = fields_[r.field];

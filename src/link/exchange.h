@@ -18,6 +18,7 @@
 
 #include "link/declarations.h"
 #include "link/encode.h"
+#include "link/line_guard.h"
 #include "link/link.h"
 #include "link/queue.h"
 #include "link/request.h"
@@ -92,13 +93,17 @@ class Exchange : public QObject {
   QStringList undeliveredPulses() const;
   int silentTicks() const { return silent_; }
   int readIndex() const { return cycle_; }
-  bool busy() const { return line_ == Line::Waiting && !expired(); }
+  bool busy() const { return lineGuard().waiting(clock_()); }
   // The base reply time-out of a request: both frames on a 9600-baud line plus the controller's
-  // allowance. A port that has shown a slow controller waits longer (LineTiming).
-  static int replyTimeoutMs(const QByteArray& body);
-  static int replyTimeoutMs(const Request& request);
+  // allowance. A port that has shown a slow controller waits longer (LineGuard).
+  static int replyTimeoutMs(const QByteArray& body) { return LineGuard::baseTimeoutMs(Request::fromBody(body)); }
+  static int replyTimeoutMs(const Request& request) { return LineGuard::baseTimeoutMs(request); }
   // The time-out in force on this engine's line.
-  int replyTimeoutOnLine(const Request& request) const;
+  int replyTimeoutOnLine(const Request& request) const { return lineGuard().replyTimeoutMs(request); }
+  // What the engine knows of its line (the port's, or its own while no line is attached).
+  const LineGuard& lineGuard() const { return link_ ? link_->port().line : ownPort_.line; }
+  // OFFs and stops not yet acknowledged go to the port, to be sent first when it is open again.
+  void handOver();
   // How long an OFF or a stop may stay unacknowledged before the operator is warned.
   static constexpr int kStopWarnMs = 1000;
 
@@ -110,56 +115,35 @@ class Exchange : public QObject {
   // An OFF or a stop has gone unacknowledged for kStopWarnMs (once per command); it keeps being
   // sent.
   void stopNotDelivered();
+  // An OFF or a stop owed from before the port was last closed has been acknowledged.
+  void stopDelivered();
 
  private:
-  // The line: free, or a request on it waiting for its answer until its deadline.
-  enum class Line { Free, Waiting };
-  struct Outstanding {
-    Request request;
-    std::int64_t sentAt = 0;
-    std::int64_t deadline = 0;
-    int job = 0;    // id of the job it belongs to, 0 for a read
-    int read = -1;  // index of the read, -1 when the read table has changed since
-  };
-  // A request that went unanswered in time, and the copies of it sent since: the controller may
-  // still answer each of them late. Until every copy is answered or enough time has passed, no
-  // other request whose answer looks the same may go out, or a late answer would be taken for
-  // its answer.
-  struct Unsettled {
-    Request request;
-    QList<std::int64_t> sentAt;  // every copy, in order
-    int answered = 0;
-    std::int64_t firstAnswerAt = -1;
-  };
-
   std::int64_t now() const { return clock_(); }
-  bool expired() const { return line_ == Line::Waiting && now() >= out_.deadline; }
-  void timeOut();
+  LineGuard& guard() { return link_ ? link_->port().line : ownPort_.line; }
+  void timeOut(const LineGuard::Owed& owed);
   void advanceWaits();
   void sendNext();
-  bool mayGoOut(const Request& request);
+  // Sends the request if the line allows it, or the settling read the line asks for in its place.
+  bool offer(const Request& request, int job, int read);
   void send(const Request& request, int job, int read);
-  Unsettled* unsettledFor(const Request& request);
-  void forgetUnsettled(const Request& request);
-  bool answersUnsettled(const QByteArray& frame);
-  void lateAnswer(Unsettled& u);
-  void strayFrame(const QByteArray& frame);
-  void answered(const Outstanding& done, bool refused, const QByteArray& frame);
+  bool mine(const LineGuard::Owed& owed) const { return owed.sender.owner == id_; }
+  int jobOnLine() const;  // the job of this engine's request in flight, 0 for none
+  void answered(const LineGuard::Owed& done, bool refused, const QByteArray& frame);
+  bool takeLate(const LineGuard::Owed& owed, const QByteArray& frame);
+  void lostStep(const LineGuard::Verdict& verdict, std::int64_t since);
   void acknowledge(int jobId);
   void finish(Job job);
   void run(const Effects& effects, const Name& button);
   void abandon();
-  void show(const Read& read, const QByteArray& frame);
+  bool show(const Read& read, const QByteArray& frame);
   void setPending(const Name& button, bool on);
   void notify(const QString& text);
   bool ask(const QString& title, const QString& text);
   const Momentary* momentary(const Name& button) const;
   const Sequence* sequence(const Name& button) const;
-  LineTiming& timing();
   // Tells the traffic record what became of a frame (or of a request, for a time-out).
   void note(Outcome outcome, const QByteArray& frame, const std::optional<Request>& request = {}, bool sent = false);
-  int answerQuietMs();
-  static constexpr int kAnswerQuietMs = 30;
 
   ScreenDecl decl_;
   QPointer<Link> link_;
@@ -171,12 +155,9 @@ class Exchange : public QObject {
   QList<Name> held_;
   QList<std::uint16_t> coilsOn_;  // momentary coils whose ON may have reached the controller
   CommandQueue queue_;            // front is the job being sent
-  Line line_ = Line::Free;
-  Outstanding out_;
-  QList<Unsettled> unsettled_;
-  QStringList undeliveredPulses_;   // pulse OFFs given up with the screen
-  std::int64_t lastAnswerAt_ = -1;  // when the last answer was taken
-  LineTiming ownTiming_;            // used while no line is attached
+  PortState ownPort_;             // used while no line is attached
+  const std::uint64_t id_;        // names this engine's requests on the port
+  std::uint64_t table_ = 1;       // which read table (and which values) answers belong to
   int cycle_ = 0;
   int silent_ = 0;
   bool stalled_ = false;  // a single-shot request went unanswered: wait for the silent limit

@@ -6,29 +6,24 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <deque>
 #include <memory>
 
+#include "link/line_guard.h"
+#include "link/queue.h"
 #include "link/reply.h"
 
 class QSerialPort;
 
 namespace lorvane {
 
-// What the program has learned about the controller on one port, kept until the program ends
-// (every screen opens the port anew, the controller stays the same).
-struct LineTiming {
-  // A reply time-out long enough for a controller seen answering late (0: none seen yet). Never
-  // beyond kMaxReplyMs, the usual default of Modbus masters.
-  int slowReplyMs = 0;
-  // Quiet kept after each answer before the next request, learned from a controller that was
-  // seen answering a request twice (0: none seen).
-  int repeatGuardMs = 0;
-  // Answers taken on this port so far. The first ones are taken with a short quiet after each,
-  // so that a controller that answers twice shows it at once; one that has answered that many
-  // times once each is trusted with the full pace of the line.
-  int answersTaken = 0;
-  static constexpr int kAnswersOnTrial = 10;
-  static constexpr int kMaxReplyMs = 1000;
+// What the program knows of the line on one port, kept until the program ends: every screen
+// opens the port anew, the controller and the answers on their way stay the same.
+struct PortState {
+  LineGuard line;
+  // OFFs and stops that were not acknowledged when the port was last closed or lost: the first
+  // frames sent when it is open again, repeated until acknowledged.
+  std::deque<Job> owedStops;
 };
 
 class Link : public QObject {
@@ -37,12 +32,12 @@ class Link : public QObject {
   explicit Link(QIODevice* device, QObject* parent = nullptr);
 
   // Time one character takes on the line (ms); 0 for a line without pacing (tests' fake lines).
-  // A reply that is complete sooner after its request than the two frames take on the line cannot
-  // be its answer.
   double charMs() const { return charMs_; }
   void setCharMs(double ms) { charMs_ = ms; }
-  LineTiming& timing() { return *timing_; }
-  void setTiming(std::shared_ptr<LineTiming> timing) { timing_ = std::move(timing); }
+  // What is known of the line on this port; a link of its own unless the port's is given.
+  PortState& port() { return *port_; }
+  const PortState& port() const { return *port_; }
+  void setPort(std::shared_ptr<PortState> port) { port_ = std::move(port); }
 
   // Discards whatever is still waiting from the line, then writes the framed body.
   void send(const QByteArray& body);
@@ -65,7 +60,7 @@ class Link : public QObject {
   QByteArray lastBody_;
   bool lost_ = false;
   double charMs_ = 0;
-  std::shared_ptr<LineTiming> timing_ = std::make_shared<LineTiming>();
+  std::shared_ptr<PortState> port_ = std::make_shared<PortState>();
 };
 
 // The device a port number names: COMn on Windows; elsewhere $LORVANE_PORTS/comN (default

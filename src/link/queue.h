@@ -34,6 +34,7 @@ struct Job {
   bool warned = false;             // the operator was told this OFF or stop is not getting through
   std::uint16_t coil = 0;          // the coil of a hold-to-run or pulse OFF
   std::uint16_t pulseCoil = 0;     // a pulse in this sequence switched this coil ON, not yet OFF
+  bool carried = false;            // an OFF or stop owed from before the port was last closed
   ClearLocks clears = ClearLocks::Written;
   Effects onDone = {};
 

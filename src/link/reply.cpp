@@ -50,11 +50,6 @@ QByteArray frameMessage(const QByteArray& frame) {
 
 bool isWellFormed(const QByteArray& frame) { return !frameMessage(frame).isEmpty(); }
 
-int minRoundTripMs(const Request& request, double charMs) {
-  const double chars = static_cast<double>(request.body().size() + 5 + request.replyChars());
-  return static_cast<int>(chars * charMs) - 2;  // a little below, for the clock's granularity
-}
-
 Verdict checkReply(const Request& request, const QByteArray& frame) {
   const QByteArray msg = frameMessage(frame);
   if (msg.isEmpty()) return Verdict::Dropped;

@@ -35,10 +35,6 @@ QByteArray frameMessage(const QByteArray& frame);
 // A frame with a right LRC from slave 01, whatever it answers.
 bool isWellFormed(const QByteArray& frame);
 
-// The least time (ms) from sending a request to having its whole answer, on a line where a
-// character takes charMs: the request and the answer one after the other.
-int minRoundTripMs(const Request& request, double charMs);
-
 // Bytes of a hex text ("0103" -> {1, 3}); empty if the text is not even-length hex.
 QByteArray hexBytes(const QByteArray& hex);
 

@@ -34,7 +34,9 @@ QString outcomeText(const TrafficEvent& e) {
     case Outcome::Refused: return TraceText::tr("被拒绝");
     case Outcome::TimedOut: return TraceText::tr("应答超时（%1 ms）").arg(e.replyTimeoutMs);
     case Outcome::Late: return TraceText::tr("迟到，不采用");
-    case Outcome::Stray: return TraceText::tr("多余（重复或过早），丢弃");
+    case Outcome::LateTaken: return TraceText::tr("迟到，按其请求采用");
+    case Outcome::Stray: return TraceText::tr("多余（重复），丢弃");
+    case Outcome::OutOfStep: return TraceText::tr("不对应任何请求：线路失步，已读数据作废");
     case Outcome::Unmatched: return TraceText::tr("不匹配，丢弃");
     case Outcome::Malformed:
       return TraceText::tr("丢弃：%1").arg(e.reason.isEmpty() ? malformedReason(e.frame) : e.reason);
@@ -46,9 +48,10 @@ QString outcomeText(const TrafficEvent& e) {
 
 FrameMeaning trafficMeaning(const TrafficEvent& e) {
   if (e.frame.isEmpty()) return decodeRequest(e.request);
-  // Only the answer to a request says which register it carries; a frame that answers nothing
-  // waiting is shown as it is.
-  const bool answers = e.outcome == Outcome::Answered || e.outcome == Outcome::Refused;
+  // Only an answer matched to its request says which register it carries; a frame that answers
+  // nothing owed is shown as it is.
+  const bool answers = e.outcome == Outcome::Answered || e.outcome == Outcome::Refused ||
+                       e.outcome == Outcome::Late || e.outcome == Outcome::LateTaken;
   return decodeFrame(e.frame, e.sent, answers ? e.request : QByteArray());
 }
 

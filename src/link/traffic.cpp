@@ -15,8 +15,10 @@ void Traffic::record(TrafficEvent event) {
     case Outcome::Refused: ++counters_.replies; break;
     case Outcome::TimedOut: ++counters_.timeouts; break;
     case Outcome::Late:
+    case Outcome::LateTaken:
     case Outcome::Stray: ++counters_.late; break;
     case Outcome::Unmatched:
+    case Outcome::OutOfStep:
     case Outcome::Malformed: ++counters_.malformed; break;
   }
   if (event.replyTimeoutMs > 0) replyTimeoutMs_ = event.replyTimeoutMs;

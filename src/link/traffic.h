@@ -16,8 +16,10 @@ enum class Outcome {
   Answered,   // a reply taken as the answer to the request waiting for it
   Refused,    // an exception reply: the controller refused the request
   TimedOut,   // no answer by the request's deadline (a note, no frame)
-  Late,       // an answer to a request given up on: counted, not taken
-  Stray,      // a well-formed frame that answers nothing waiting (a second copy, or too early)
+  Late,       // an answer to a request given up on, or to a screen gone: counted, not taken
+  LateTaken,  // a late answer matched to its own request and used for it
+  Stray,      // a second copy of an answer, or a frame while the line settles
+  OutOfStep,  // answers nothing owed: the values read since the line was last in step are unread
   Unmatched,  // a well-formed frame that does not answer the request waiting (wrong function, count, echo)
   Malformed,  // not a whole frame with a right LRC from slave 01 (the reason says why)
 };

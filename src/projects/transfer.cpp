@@ -71,6 +71,7 @@ void Transfer::onTraffic(const TrafficEvent& e) {
       ++counts_.timeouts;
       break;
     case Outcome::Answered:
+    case Outcome::LateTaken:
       ++counts_.answered;
       counts_.lineChars += e.request.size() + 5 + e.frame.size();  // ":" body LRC CR LF, and the reply
       unansweredSince_ = -1;
@@ -80,6 +81,11 @@ void Transfer::onTraffic(const TrafficEvent& e) {
       if (!failure_)
         failure_ = std::make_unique<TransferError>(
             TransferError{TransferError::Kind::Refused, tr("the controller refused the %1").arg(describe(e.request))});
+      break;
+    case Outcome::Late:
+    case Outcome::Stray:
+    case Outcome::OutOfStep:
+      unansweredSince_ = -1;  // not taken, but the controller is there
       break;
     default:
       break;
@@ -106,7 +112,7 @@ void Transfer::runUntil(const std::function<bool()>& done) {
     // back (or time out) first, so that its answer is not taken for another's.
     exchange_.beginLeave();
     const std::int64_t since = now();
-    while (exchange_.busy() && now() - since < LineTiming::kMaxReplyMs)
+    while (exchange_.busy() && now() - since < LineGuard::kMaxReplyMs)
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     exchange_.endLeave();
   }

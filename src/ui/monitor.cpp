@@ -53,9 +53,11 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
       switch (r.outcome) {
         case Outcome::TimedOut:
         case Outcome::Malformed:
-        case Outcome::Unmatched: return QColor(0xB0, 0x00, 0x00);
+        case Outcome::Unmatched:
+        case Outcome::OutOfStep: return QColor(0xB0, 0x00, 0x00);
         case Outcome::Refused:
         case Outcome::Late:
+        case Outcome::LateTaken:
         case Outcome::Stray:
         case Outcome::Resent: return QColor(0xA0, 0x50, 0x00);
         default: return {};

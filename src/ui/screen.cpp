@@ -12,6 +12,8 @@
 
 namespace lorvane::ui {
 
+QString stopDeliveredText() { return QCoreApplication::translate("lorvane", "先前未送达的停止命令现已送达控制器。"); }
+
 QString axisMayRun() { return QCoreApplication::translate("lorvane", "串口通讯中断，轴可能仍在运行，请立即检查设备！"); }
 
 Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
@@ -28,6 +30,7 @@ Screen::Screen(const QString& formName, ScreenDecl decl, QWidget* parent)
   exchange_.setAsker([this](const QString& title, const QString& text) { return askOkCancel(this, title, text); });
   // Told from the event loop, not from inside the tick that found it.
   connect(&exchange_, &Exchange::stopNotDelivered, this, &Screen::onStopNotDelivered, Qt::QueuedConnection);
+  connect(&exchange_, &Exchange::stopDelivered, this, [this] { message(stopDeliveredText()); }, Qt::QueuedConnection);
 }
 
 Screen::~Screen() {
@@ -51,7 +54,7 @@ bool Screen::openPort(int portNumber) {
   port_ = session().openPort ? session().openPort(portNumber, &error) : nullptr;
   if (!port_) return false;
   link_ = new Link(port_.get(), this);
-  link_->setTiming(lineTiming(portNumber));
+  link_->setPort(portState(portNumber));
   Traffic::instance().setPort(session().portDevice.isEmpty() ? QStringLiteral("%1").arg(portNumber) : session().portDevice);
   connect(link_, &Link::portLost, this, &Screen::onPortLost, Qt::QueuedConnection);
   exchange_.setLink(link_);
@@ -79,6 +82,7 @@ bool Screen::closePort() {
   // A command coil switched on for a while (read the project, say) whose OFF did not get through.
   for (const QString& text : exchange_.undeliveredPulses()) showMessage(this, text);
   if (link_ && !link_->isOpen()) onPortLost();  // the line failed during the wait: say so
+  exchange_.handOver();  // what is still owed goes first when the port is open again
   dropLink();
   closing_ = false;
   return stopped;
@@ -97,6 +101,7 @@ void Screen::dropLink() {
 void Screen::onPortLost() {
   if (!link_) return;
   const bool coilMayBeOn = exchange_.anyCoilOn();
+  exchange_.handOver();
   dropLink();
   emit portLost(coilMayBeOn);
 }

@@ -64,5 +64,8 @@ class Screen : public Form {
 // What the operator is told when an axis may still be running: a stop that did not reach the
 // controller, or a line lost while a hold-to-run coil was on.
 QString axisMayRun();
+// What the operator is told when such a stop, owed since the port was closed or lost, has got
+// through after all.
+QString stopDeliveredText();
 
 }  // namespace lorvane::ui

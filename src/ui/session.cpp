@@ -17,10 +17,10 @@ Session& session() {
   return s;
 }
 
-std::shared_ptr<LineTiming> lineTiming(int portNumber) {
-  auto& t = session().timings[portNumber];
-  if (!t) t = std::make_shared<LineTiming>();
-  return t;
+std::shared_ptr<PortState> portState(int portNumber) {
+  auto& p = session().ports[portNumber];
+  if (!p) p = std::make_shared<PortState>();
+  return p;
 }
 
 void resetSession() {

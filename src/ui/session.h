@@ -1,7 +1,7 @@
 #pragma once
 // The little the program keeps between screens: the port number the operator opened and the
 // device it names, whether the main screen should reopen it by itself, which step page chain was
-// entered, and what has been learned about the controller's timing on each port.
+// entered, and what is known of the line on each port.
 #include <QHash>
 #include <QIODevice>
 #include <QString>
@@ -9,7 +9,7 @@
 #include <memory>
 
 namespace lorvane {
-struct LineTiming;
+struct PortState;
 }
 
 namespace lorvane::ui {
@@ -25,12 +25,13 @@ struct Session {
   bool portReopen = false;
   int entryFunction = 0;  // 1 arc, 2 line, 3 normal
   PortOpener openPort;
-  QHash<int, std::shared_ptr<LineTiming>> timings;
+  QHash<int, std::shared_ptr<PortState>> ports;
 };
 
 Session& session();
-// What has been learned about the controller on a port, for as long as the program runs.
-std::shared_ptr<LineTiming> lineTiming(int portNumber);
+// What is known of the line on a port (answers on their way, the controller's timing, OFFs and
+// stops owed), for as long as the program runs.
+std::shared_ptr<PortState> portState(int portNumber);
 // Opens a real serial port (QSerialPort, 9600 8N1) for a port number: the device "确定" found.
 std::unique_ptr<QIODevice> openRealPort(int portNumber, QString* error);
 void resetSession();  // back to program start (tests)

@@ -15,13 +15,14 @@
 namespace lorvane::test {
 
 ScreenEnv::ScreenEnv() {
+  real_.start();
   ui::resetSession();
   ui::session().openPort = [this](int n, QString* error) -> std::unique_ptr<QIODevice> {
     if (n != 1 || refuseOpen) {
       if (error) *error = QStringLiteral("no such port");
       return nullptr;
     }
-    auto port = std::make_unique<SimPort>(&model);
+    auto port = std::make_unique<SimPort>(&model, nullptr, wire_);
     port_ = port.get();
     taken_ = 0;
     ++opens;
@@ -55,10 +56,8 @@ ui::Form* ScreenEnv::start() {
 void ScreenEnv::drive(ui::Screen* screen) {
   if (!screen) return;
   screen->timer().stop();
-  // The test's clock, moving with real time too, so a bounded wait (leaving a screen) still ends.
-  auto real = std::make_shared<QElapsedTimer>();
-  real->start();
-  screen->exchange().setClock([this, real] { return now + real->elapsed(); });
+  // The test's clock, moving with real time too, one for every screen as the program has one.
+  screen->exchange().setClock([this] { return now + real_.elapsed(); });
 }
 
 void ScreenEnv::ticks(ui::Screen* screen, int n) {

@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <memory>
 #include <functional>
 
 #include "model.h"
@@ -84,6 +86,8 @@ class ScreenEnv : public QObject {
 
   shell::ScreenMap map_;
   QPointer<SimPort> port_;
+  std::shared_ptr<SimWire> wire_ = std::make_shared<SimWire>();  // port 1's, for every port opened
+  QElapsedTimer real_;  // real time since the start, so a bounded wait (leaving a screen) still ends
   int openNow_ = 0;
   qsizetype taken_ = 0;
   QTimer boxWatch_;

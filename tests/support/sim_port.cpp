@@ -3,18 +3,26 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace lorvane::test {
 
-SimPort::SimPort(sim::ControllerModel* model, QObject* parent)
+SimPort::SimPort(sim::ControllerModel* model, QObject* parent, std::shared_ptr<SimWire> wire)
     : QIODevice(parent),
       ownModel_(model ? nullptr : std::make_unique<sim::ControllerModel>()),
       model_(model ? model : ownModel_.get()),
-      slave_(*model_) {
+      slave_(*model_),
+      wire_(wire ? std::move(wire) : std::make_shared<SimWire>()) {
   QIODevice::open(QIODevice::ReadWrite);
+  for (const QByteArray& bytes : std::exchange(wire_->stranded, {})) deliverLater(bytes);
 }
 
-SimPort::~SimPort() = default;
+SimPort::~SimPort() { strand(); }
+
+// Replies not yet in the port stay on the wire for the next port opened on it.
+void SimPort::strand() {
+  wire_->stranded += std::exchange(arriving_, {});
+}
 
 void SimPort::clearHistory() {
   sent_.clear();
@@ -24,8 +32,7 @@ void SimPort::clearHistory() {
 void SimPort::close() {
   in_.clear();
   assembler_.clear();
-  held_.clear();
-  ++generation_;
+  strand();
   QIODevice::close();
 }
 
@@ -59,13 +66,13 @@ qint64 SimPort::writeData(const char* data, qint64 len) {
     }
     const double lineMs = static_cast<double>(reply.size()) * kCharMs;
     const double requestEnd = clock_() + static_cast<double>(frame.size()) * kCharMs;
-    const double start = std::max(requestEnd + faults_.drawDelay(latencyMinMs_, latencyMaxMs_), replyLineFree_);
-    replyLineFree_ = start + lineMs;
-    held_.append({replyLineFree_, reply});
-    if (repeatMs > 0) {
-      replyLineFree_ = std::max(start + repeatMs, replyLineFree_) + lineMs;
-      held_.append({replyLineFree_, reply});
-    }
+    const auto hold = [this](double due, const QByteArray& bytes) {
+      auto at = std::find_if(wire_->held.begin(), wire_->held.end(), [&](const SimWire::Held& h) { return h.due > due; });
+      wire_->held.insert(at, {due, bytes});
+    };
+    const double start = wire_->line.placeInOrder(requestEnd + faults_.drawDelay(latencyMinMs_, latencyMaxMs_), lineMs);
+    hold(start + lineMs, reply);
+    if (repeatMs > 0) hold(wire_->line.place(start + repeatMs, lineMs) + lineMs, reply);
   }
   return len;
 }
@@ -83,20 +90,27 @@ void SimPort::setLatencyRange(int minMs, int maxMs) {
 }
 
 void SimPort::deliverDue(double now) {
-  while (!held_.isEmpty() && held_.first().due <= now) deliverLater(held_.takeFirst().bytes);
+  while (!wire_->held.isEmpty() && wire_->held.first().due <= now) deliverLater(wire_->held.takeFirst().bytes);
 }
 
 void SimPort::deliverLater(const QByteArray& bytes) {
+  arriving_.append(bytes);
+  QTimer::singleShot(0, this, &SimPort::deliverFirst);
+}
+
+void SimPort::deliverFirst() {
+  if (arriving_.isEmpty()) return;
+  if (!isOpen()) {
+    strand();
+    return;
+  }
+  const QByteArray bytes = arriving_.takeFirst();
+  if (unplugged_) return;
   const qsizetype piece = chunk_ > 0 ? chunk_ : bytes.size();
-  for (qsizetype at = 0; at < bytes.size(); at += piece) {
-    const QByteArray part = bytes.mid(at, piece);
-    const bool last = at + piece >= bytes.size();
-    QTimer::singleShot(0, this, [this, part, whole = last ? bytes : QByteArray(), gen = generation_] {
-      if (unplugged_ || gen != generation_ || !isOpen()) return;
-      in_ += part;
-      if (!whole.isEmpty()) replies_.append(whole);
-      emit readyRead();
-    });
+  for (qsizetype at = 0; at < bytes.size() && isOpen(); at += piece) {
+    in_ += bytes.mid(at, piece);
+    if (at + piece >= bytes.size()) replies_.append(bytes);
+    emit readyRead();
   }
 }
 

@@ -17,11 +17,28 @@
 
 namespace lorvane::test {
 
+class SimPort;
+
+// The wire between the program's port and the controller. The controller knows nothing of the
+// port being closed: replies on their way when it closes are delivered once a port is open on
+// the wire again, as they would arrive on a real line.
+struct SimWire {
+  struct Held {
+    double due;
+    QByteArray bytes;
+  };
+  QList<Held> held;            // paced replies, by the time their last character arrives
+  QList<QByteArray> stranded;  // replies that found no port open
+  sim::ReplyLine line;
+};
+
 class SimPort : public QIODevice {
   Q_OBJECT
  public:
   // Talks to model, or to a model of its own when none is given. The port starts open.
-  explicit SimPort(sim::ControllerModel* model = nullptr, QObject* parent = nullptr);
+  // On `wire`, when given: what an earlier port left on it arrives here.
+  explicit SimPort(sim::ControllerModel* model = nullptr, QObject* parent = nullptr,
+                   std::shared_ptr<SimWire> wire = {});
   ~SimPort() override;
 
   sim::ControllerModel& model() { return *model_; }
@@ -56,12 +73,12 @@ class SimPort : public QIODevice {
   // the line as on a real controller.
   void setLatency(int ms) { setLatencyRange(ms, ms); }
   void setLatencyRange(int minMs, int maxMs);
-  // A faulty responder: every reply comes a second time, ms after the first (0: once only).
-  // The copy needs the line too, so a later reply waits for it; a copy due before the first has
-  // left the line follows right after it. Unpaced, the copy follows at once.
+  // A faulty responder: every reply comes a second time, ms after the first started (0: once
+  // only). The copy takes the line when it goes, but holds no later reply back; a copy due
+  // before the first has left the line follows right after it. Unpaced, it follows at once.
   void setRepeatAfter(int ms) { faults_.setRepeatMs(ms); }
   bool paced() const { return bool(clock_); }
-  double nextDue() const { return held_.isEmpty() ? -1 : held_.first().due; }  // -1: none held
+  double nextDue() const { return wire_->held.isEmpty() ? -1 : wire_->held.first().due; }  // -1: none held
   void deliverDue(double now);
 
   // The adapter is pulled: readChannelFinished now, every later write fails.
@@ -89,6 +106,8 @@ class SimPort : public QIODevice {
 
  private:
   void deliverLater(const QByteArray& bytes);
+  void deliverFirst();
+  void strand();
 
   std::unique_ptr<sim::ControllerModel> ownModel_;
   sim::ControllerModel* model_;
@@ -100,16 +119,11 @@ class SimPort : public QIODevice {
   QList<QByteArray> replies_;
   bool unplugged_ = false;
   int chunk_ = 0;
-  quint64 generation_ = 0;  // replies queued before a close() are not delivered after it
-  struct Held {
-    double due;
-    QByteArray bytes;
-  };
-  QList<Held> held_;  // paced replies, in the order they arrive
+  QList<QByteArray> arriving_;  // on their way into the port, each at the next turn of the loop
+  std::shared_ptr<SimWire> wire_;
   std::function<double()> clock_;
   int latencyMinMs_ = 0;
   int latencyMaxMs_ = 0;
-  double replyLineFree_ = 0;
 };
 
 }  // namespace lorvane::test
