@@ -10,7 +10,7 @@
 // a field whose register does not hold them (a late answer taken for the next read's; must be 0).
 //   bench_link [--latency MS] [poll-seconds] [soak-writes]
 //   bench_link --cycle [--latency MS] [--seconds N]
-//   bench_link --cycle-latencies 5,200,700 [--seconds N]
+//   bench_link --cycle-latencies unpaced,5,200,700,1500,0-900 [--seconds N] [--change-every S]
 // --monitor keeps the traffic monitor window open (offscreen unless a display is chosen) through
 // the runs, to compare its cost on the line with a run without it.
 #include <sys/resource.h>
@@ -288,21 +288,57 @@ std::optional<std::int64_t> held(Sim& sim, const CycleRegister& r) {
   return std::int64_t{static_cast<std::int32_t>((static_cast<std::uint32_t>(hi) << 16) | static_cast<std::uint32_t>(lo))};
 }
 
-struct CycleResult {
+// A controller's timing for a run: a fixed latency, a random one ("0-900"), or answers as fast as
+// the program can take them ("unpaced": no 9600-baud pacing, no latency).
+struct Timing {
+  QString name;
   int latencyMs = 0;
+  QStringList extra;
+  static std::optional<Timing> parse(const QString& text) {
+    const QString t = text.trimmed();
+    if (t == QLatin1String("unpaced")) return Timing{t, 0, {"--no-pacing"}};
+    bool ok = false;
+    if (t.contains('-')) {
+      const int lo = t.section('-', 0, 0).toInt(&ok);
+      const int hi = ok ? t.section('-', 1, 1).toInt(&ok) : 0;
+      if (!ok || lo < 0 || hi < lo) return std::nullopt;
+      return Timing{t, 0, {"--delay-ms", QString::number(lo), "--delay-max-ms", QString::number(hi)}};
+    }
+    const int ms = t.toInt(&ok);
+    if (!ok || ms < 0) return std::nullopt;
+    return Timing{t, ms, {}};
+  }
+};
+
+struct CycleResult {
+  QString timing;
   double seconds = 0;
   int shown = 0;
   int wrong = 0;     // shown in a field whose register does not hold that value
   int ownValue = 0;  // fields whose value no other field of the same width holds
+  int cycleShown = 0;       // of them on the system control screen
+  double cycleSeconds = 0;  // time spent on it
+  int changes = 0;
   bool ok = false;
 };
 
-CycleResult runCycle(int latencyMs, int seconds) {
+// The least time one pass of the cycle takes on a 9600-baud line: every request and its answer,
+// one after the other.
+double lineLimitMs() {
+  double chars = 0;
+  for (const CycleRegister& r : cycleRegisters()) chars += 17 + 11 + 4 * r.count;
+  return chars * 10.0 * 1000.0 / 9600.0;
+}
+
+// The read cycle for `seconds`; with changeEveryMs the operator goes back and forth between the
+// system control screen and the main screen (which reads the production count) that often: each
+// screen closes the port and the next opens it again, with answers still on their way.
+CycleResult runCycle(const Timing& timing, int seconds, int changeEveryMs) {
   CycleResult res;
-  res.latencyMs = latencyMs;
+  res.timing = timing.name;
   const QList<CycleRegister> regs = cycleRegisters();
   Sim sim;
-  if (!sim.start(latencyMs, {})) {
+  if (!sim.start(timing.latencyMs, timing.extra)) {
     out() << "cycle: lorvane-sim did not start" << Qt::endl;
     return res;
   }
@@ -333,29 +369,44 @@ CycleResult runCycle(int latencyMs, int seconds) {
     if (!shared) ++res.ownValue;
   }
 
-  auto port = open(sim);
-  if (!port) return res;
-  Link link(port.get());
   ScreenDecl d;
   d.intervalMs = 10;
   d.silentLimit = 5;
   d.repeatingReads = false;
   for (const CycleRegister& r : regs) d.reads << Read{.reg = r.reg, .count = r.count, .field = fieldName(r)};
-  Exchange ex(d);
-  ex.setLink(&link);
-  QObject::connect(&ex, &Exchange::fieldShown, [&](const Name& field, const QString& text) {
-    ++res.shown;
-    if (right.value(field) != text) ++res.wrong;
-  });
-  QTimer timer;
-  timer.setTimerType(Qt::PreciseTimer);
-  timer.setInterval(d.intervalMs);
-  QObject::connect(&timer, &QTimer::timeout, &ex, &Exchange::tick);
+  ScreenDecl mainScreen{.intervalMs = 80, .silentLimit = 5, .reads = {Read{.reg = 0x10DE, .field = fieldName(regs[1])}}};
+  const auto line = std::make_shared<PortState>();  // the port's, across the screens
   QElapsedTimer clock;
   clock.start();
-  timer.start();
-  waitMs(seconds * 1000);
-  timer.stop();
+  bool onCycle = true;
+  for (qint64 left = seconds * 1000LL; left > 0; left = seconds * 1000LL - clock.elapsed()) {
+    auto port = open(sim);
+    if (!port) return res;
+    Link link(port.get());
+    link.setPort(line);
+    Exchange ex(onCycle ? d : mainScreen);
+    ex.setLink(&link);
+    QObject::connect(&ex, &Exchange::fieldShown, [&](const Name& field, const QString& text) {
+      if (text.isEmpty()) return;  // blanked until read again
+      ++res.shown;
+      if (onCycle) ++res.cycleShown;
+      if (right.value(field) != text) ++res.wrong;
+    });
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(ex.interval());
+    QObject::connect(&timer, &QTimer::timeout, &ex, &Exchange::tick);
+    timer.start();
+    QElapsedTimer here;
+    here.start();
+    waitMs(static_cast<int>(changeEveryMs > 0 ? std::min<qint64>(changeEveryMs, left) : left));
+    timer.stop();
+    if (onCycle) res.cycleSeconds += static_cast<double>(here.elapsed()) / 1000.0;
+    ex.setLink(nullptr);
+    port->close();
+    if (changeEveryMs > 0) ++res.changes;
+    onCycle = !onCycle;
+  }
   res.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
 
   for (const CycleRegister& r : regs) {
@@ -368,24 +419,30 @@ CycleResult runCycle(int latencyMs, int seconds) {
   return res;
 }
 
-int cycle(const QList<int>& latencies, int seconds) {
+int cycle(const QList<Timing>& timings, int seconds, int changeEveryMs) {
   out() << "system control read cycle: " << cycleRegisters().size()
-        << " reads, 10 ms ticks, silent limit 5, reads not repeating\n"
-        << "latency ms  seconds  reads shown  reads/s  in a wrong field" << Qt::endl;
+        << " reads, 10 ms ticks, silent limit 5, reads not repeating";
+  if (changeEveryMs > 0) out() << "; screen changed every " << changeEveryMs << " ms (system control <-> main screen)";
+  out() << "\nline limit of one pass: " << QString::number(lineLimitMs(), 'f', 1) << " ms\n"
+        << "controller  seconds  reads shown  reads/s  pass ms  x line limit  changes  in a wrong field" << Qt::endl;
   bool allOk = true, anyWrong = false;
   int ownValue = 0;
-  for (int latency : latencies) {
-    const CycleResult r = runCycle(latency, seconds);
+  for (const Timing& timing : timings) {
+    const CycleResult r = runCycle(timing, seconds, changeEveryMs);
     if (!r.ok) {
       allOk = false;
       continue;
     }
     ownValue = r.ownValue;
     anyWrong = anyWrong || r.wrong > 0;
-    out() << QString::number(r.latencyMs).rightJustified(10) << QString::number(r.seconds, 'f', 1).rightJustified(9)
+    const double passMs = r.cycleShown > 0 ? r.cycleSeconds * 1000.0 * cycleRegisters().size() / r.cycleShown : 0;
+    out() << r.timing.rightJustified(10) << QString::number(r.seconds, 'f', 1).rightJustified(9)
           << QString::number(r.shown).rightJustified(13)
           << QString::number(r.seconds > 0 ? r.shown / r.seconds : 0, 'f', 1).rightJustified(9)
-          << QString::number(r.wrong).rightJustified(18) << Qt::endl;
+          << QString::number(passMs, 'f', 1).rightJustified(9)
+          << QString::number(passMs / lineLimitMs(), 'f', 3).rightJustified(14)
+          << QString::number(r.changes).rightJustified(9)
+          << QString::number(r.wrong).rightJustified(17) << Qt::endl;
   }
   if (allOk)
     out() << "(" << ownValue << " of " << cycleRegisters().size()
@@ -408,7 +465,11 @@ int main(int argc, char** argv) {
   parser.addOptions({
       {"latency", "Controller latency, passed to lorvane-sim as --latency-ms (default 5).", "MS", "5"},
       {"cycle", "Run the system control screen's read cycle instead of the poll and the write soak."},
-      {"cycle-latencies", "Run the read cycle at each of these latencies, one row each (e.g. 5,200,700).", "LIST"},
+      {"cycle-latencies",
+       "Run the read cycle at each of these controller timings, one row each: latencies in ms, a random "
+       "range (0-900) or unpaced (e.g. unpaced,5,200,700,1500,0-900).",
+       "LIST"},
+      {"change-every", "Change screens (system control <-> main screen) every S seconds (default 0: never).", "S", "0"},
       {"seconds", "Length of each read cycle run (default 20).", "N", "20"},
       {"monitor", "Keep the traffic monitor open during the runs."},
   });
@@ -424,16 +485,19 @@ int main(int argc, char** argv) {
   if (parser.isSet("cycle") || parser.isSet("cycle-latencies")) {
     const int seconds = parser.value("seconds").toInt(&ok);
     if (!ok || seconds <= 0) parser.showHelp(2);
-    QList<int> latencies{latency};
+    const double changeEvery = parser.value("change-every").toDouble(&ok);
+    if (!ok || changeEvery < 0) parser.showHelp(2);
+    QList<Timing> timings{*Timing::parse(QString::number(latency))};
     if (parser.isSet("cycle-latencies")) {
-      latencies.clear();
+      timings.clear();
       for (const QString& item : parser.value("cycle-latencies").split(',', Qt::SkipEmptyParts)) {
-        latencies << item.trimmed().toInt(&ok);
-        if (!ok || latencies.last() < 0) parser.showHelp(2);
+        const std::optional<Timing> t = Timing::parse(item);
+        if (!t) parser.showHelp(2);
+        timings << *t;
       }
-      if (latencies.isEmpty()) parser.showHelp(2);
+      if (timings.isEmpty()) parser.showHelp(2);
     }
-    return cycle(latencies, seconds);
+    return cycle(timings, seconds, static_cast<int>(changeEvery * 1000));
   }
   const QStringList args = parser.positionalArguments();
   const int seconds = args.size() > 0 ? args[0].toInt() : 30;

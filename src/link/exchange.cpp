@@ -54,6 +54,7 @@ void Exchange::setLink(Link* link) {
 
 void Exchange::handOver() {
   if (!link_) return;
+  releaseAll();  // the port is gone or left: no button is held any more, its OFF is owed
   std::deque<Job>& owed = link_->port().owedStops;
   for (const Job& job : queue_.jobs())
     if (job.mustReach()) owed.push_back(job);

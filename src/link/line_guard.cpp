@@ -94,6 +94,7 @@ std::optional<LineGuard::Owed> LineGuard::expire(std::int64_t now) {
 LineGuard::Verdict LineGuard::take(const QByteArray& frame, std::int64_t now) {
   if (!isWellFormed(frame)) return {Kind::Malformed};
   if (state_ == State::Settling) {
+    learnRepeat(frame, now);
     quietUntil_ = std::max(quietUntil_, now + std::max({kSettleMs, repeatGuardMs_, slowReplyMs_}));
     return {Kind::Stray};
   }
@@ -136,14 +137,16 @@ void LineGuard::learnLate(const Owed& owed, std::int64_t now) {
 // quiet after each answer from now on for as long as the copy took. Anything else, or a copy
 // after such an answer, means the line is out of step.
 LineGuard::Verdict LineGuard::unmatched(const QByteArray& frame, std::int64_t now) {
-  for (qsizetype j = taken_.size() - 1; j >= 0; --j) {
-    if (taken_[j].frame != frame) continue;
-    const std::int64_t gap = now - taken_[j].at;
-    if (gap > 2 * kMaxReplyMs) break;
-    repeatGuardMs_ = static_cast<int>(std::min<std::int64_t>(kMaxReplyMs, std::max<std::int64_t>(repeatGuardMs_, gap + gap / 4 + 10)));
+  if (const qsizetype j = learnRepeat(frame, now); j >= 0) {
     const bool since = std::any_of(taken_.cbegin() + j + 1, taken_.cend(), [&](const Taken& t) { return sameShape(t.frame, frame); });
     if (!since) return {Kind::Copy};
-    break;
+  }
+  // Out of step. The answer taken last may itself have been a copy of an earlier one, taken for
+  // the request this frame answers: its gap teaches the quiet too.
+  if (!taken_.isEmpty()) {
+    const Taken last = taken_.takeLast();
+    learnRepeat(last.frame, last.at);
+    taken_.append(last);
   }
   Verdict out{.kind = Kind::OutOfStep};
   if (inFlight()) out.owed = *inFlight();
@@ -151,10 +154,23 @@ LineGuard::Verdict LineGuard::unmatched(const QByteArray& frame, std::int64_t no
   return out;
 }
 
+// A frame the same as an answer taken a moment ago is taken to be its second copy: from now on the
+// line keeps quiet after each answer for as long as the copy took. Returns where that answer
+// stands in the answers taken, -1 for none.
+qsizetype LineGuard::learnRepeat(const QByteArray& frame, std::int64_t now) {
+  for (qsizetype j = taken_.size() - 1; j >= 0; --j) {
+    if (taken_[j].frame != frame) continue;
+    const std::int64_t gap = now - taken_[j].at;
+    if (gap > 2 * kMaxReplyMs) return -1;
+    repeatGuardMs_ = static_cast<int>(std::min<std::int64_t>(kMaxReplyMs, std::max<std::int64_t>(repeatGuardMs_, gap + gap / 4 + 10)));
+    return j;
+  }
+  return -1;
+}
+
 void LineGuard::outOfStep(std::int64_t now) {
   state_ = State::Settling;
   owed_.clear();
-  taken_.clear();
   quietUntil_ = now + std::max({kSettleMs, repeatGuardMs_, slowReplyMs_});
 }
 

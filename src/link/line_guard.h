@@ -134,6 +134,7 @@ class LineGuard {
   int quietMs() const;
   void learnLate(const Owed& owed, std::int64_t now);
   Verdict unmatched(const QByteArray& frame, std::int64_t now);
+  qsizetype learnRepeat(const QByteArray& frame, std::int64_t now);
   void outOfStep(std::int64_t now);
 
   State state_ = State::Free;

@@ -574,12 +574,16 @@ void Soak::onRequest(const QByteArray& frame) {
   const int fn = byteAt(msg, 1);
   const int first = wordAt(msg, 2);
   const int count = wordAt(msg, 4);
-  if (fn == 0x03 && (count == 1 || count == 2)) {
+  if (fn == 0x03 && count >= 1) {
+    // A read carries the values of the shorter reads at its first register too (a longer read
+    // sent to settle the line fills the field of the shorter one).
     const auto a = static_cast<std::uint16_t>(first);
-    const std::int64_t v = count == 1 ? std::int64_t{env_.model.reg(a)} : std::int64_t{env_.model.regLong(a)};
-    std::deque<std::int64_t>& d = readValues_[qMakePair(first, count)];
-    d.push_back(v);
-    if (d.size() > 4096) d.pop_front();  // never reached in practice: every show trims the list
+    for (int c = 1; c <= std::min(count, 2); ++c) {
+      const std::int64_t v = c == 1 ? std::int64_t{env_.model.reg(a)} : std::int64_t{env_.model.regLong(a)};
+      std::deque<std::int64_t>& d = readValues_[qMakePair(first, c)];
+      d.push_back(v);
+      if (d.size() > 4096) d.pop_front();  // never reached in practice: every show trims the list
+    }
   } else if (fn == 0x10) {
     const Bank bank{env_.model.currentProject(), env_.model.currentStep(), env_.model.reg(reg::ZReplacedByA)};
     for (int i = 0; i < count; ++i) writeBank_[first + i] = bank;
