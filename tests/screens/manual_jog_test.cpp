@@ -172,7 +172,6 @@ TEST(ManualJog, AnOffOwedWhenThePortWasLostIsTheFirstFrameWhenItIsOpenAgain) {
   ASSERT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }));
   EXPECT_EQ(env.boxes, QStringList{"串口通讯中断，轴可能仍在运行，请立即检查设备！"});
   ASSERT_TRUE(ScreenEnv::until([&] { return env.map().current()->objectName() == "Mainfrm1"; }));
-  env.release("CFcmd");
   EXPECT_TRUE(env.model.coil(coil::Reverse[reg::C])) << "the axis still runs while the port is away";
   env.boxes.clear();
   env.click("Okcmd");
