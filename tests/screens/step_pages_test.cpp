@@ -23,6 +23,7 @@
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;
+using lorvane::test::SimPort;
 
 // Request bodies print as text in failure messages.
 static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
@@ -510,6 +511,67 @@ TEST(StepPagesSimulator, ProgrammedStepsRunFromTheSystemControlScreen) {
   EXPECT_EQ(env.model.completedRuns(), 1);
   EXPECT_EQ(env.model.position(reg::X), 5000 + 2000 - 1250);
   EXPECT_EQ(env.model.position(reg::Y), 2000 - 2000);
+}
+
+}  // namespace
+
+namespace {
+
+// The X step page reached from the main screen with its answers on their way, on a controller
+// unpaced, late, late at random or repeating, downloaded as soon as every field was read with
+// nothing typed: every register of the step gets its own value back (a run mode or direction
+// read into the wrong field would be written into the step and reverse an axis).
+TEST(StepPageSlowLine, DownloadWithNothingTypedWritesEachRegisterItsOwnValue) {
+  struct Line {
+    const char* what;
+    std::function<void(SimPort&)> set;
+  };
+  const Line lines[] = {
+      {"unpaced", [](SimPort& p) { p.setPacing(0, {}); }},
+      {"5 ms", [](SimPort& p) { p.setLatency(5); }},
+      {"700 ms", [](SimPort& p) { p.setLatency(700); }},
+      {"0 to 900 ms at random", [](SimPort& p) { p.setLatencyRange(0, 900); }},
+      {"twice, 400 ms apart", [](SimPort& p) { p.setRepeatAfter(400); }},
+  };
+  const Family& f = kFamilies[0];
+  for (const Line& l : lines) {
+    SCOPED_TRACE(l.what);
+    ScreenEnv env;
+    env.model.writeRegister(reg::CurrentStep, kStep);
+    const std::uint16_t values[] = {7, 1, 2, 1, 1, 300, 0x3039};
+    QHash<std::uint16_t, std::uint16_t> held;
+    for (qsizetype i = 0; i < f.writes.size(); ++i) {
+      env.model.writeRegister(f.writes[i].reg, values[i]);
+      held[f.writes[i].reg] = values[i];
+    }
+    env.model.writeRegister(reg::ProductionCount, 4);  // what the main screen reads meanwhile
+    env.onOpen = [&](SimPort& p) {
+      p.setPacing(5, [&env] { return double(env.now); });
+      l.set(p);
+    };
+    env.start();
+    env.click("Okcmd");
+    env.drive(env.currentScreen());
+    env.ticks(25);
+    ui::session().entryFunction = f.entry;
+    env.map().go(env.map().current(), shell::Route{.from = "Mainfrm1", .button = "Okcmd", .to = f.form});
+    env.drive(env.currentScreen());
+    const auto allRead = [&] {
+      for (const Written& w : f.writes)
+        if (!env.currentScreen()->exchange().lastRead(w.field)) return false;
+      return true;
+    };
+    ASSERT_TRUE(env.tickUntil(allRead, 4000));
+    env.click(f.download);
+    if (!env.boxes.isEmpty()) {  // the line lost step meanwhile: the fields are read again first
+      env.boxes.clear();
+      ASSERT_TRUE(env.tickUntil(allRead, 4000));
+      env.click(f.download);
+    }
+    ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(f.download); }, 4000));
+    for (auto it = held.cbegin(); it != held.cend(); ++it)
+      EXPECT_EQ(env.model.stepRegister(kProject, kStep, it.key()), it.value()) << Qt::hex << it.key();
+  }
 }
 
 }  // namespace
