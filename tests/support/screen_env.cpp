@@ -168,6 +168,17 @@ bool ScreenEnv::tickUntil(const std::function<bool()>& done, int most) {
   return done();
 }
 
+bool ScreenEnv::downloadOnceRead(const std::function<bool()>& read, const QString& button, int most) {
+  if (!tickUntil(read, most)) return false;
+  const qsizetype before = boxes.size();
+  click(button);
+  if (boxes.size() > before) {
+    if (!tickUntil(read, most)) return false;
+    click(button);
+  }
+  return tickUntil([&] { return !isRed(button); }, most);
+}
+
 void ScreenEnv::answerBox() {
   QMessageBox* fresh = nullptr;
   QMessageBox* waiting = nullptr;  // seen, and left open for the operator's action meanwhile

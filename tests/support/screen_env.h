@@ -76,6 +76,10 @@ class ScreenEnv : public QObject {
   bool isRed(const QString& button) const;
   // Ticks until done() holds, at most `most` of them.
   bool tickUntil(const std::function<bool()>& done, int most = 200);
+  // As an operator downloads with nothing typed: once read() holds, clicks the button; if that
+  // is refused (a message: the fields were blanked meanwhile), waits for them again and clicks
+  // again. True once the button is no longer red, within `most` ticks for each wait.
+  bool downloadOnceRead(const std::function<bool()>& read, const QString& button, int most);
 
   std::int64_t now = 0;
   // Off: screens keep their own timers and real time (runs over a real port).
