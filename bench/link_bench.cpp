@@ -322,12 +322,12 @@ struct CycleResult {
   bool ok = false;
 };
 
-// The least time one pass of the cycle takes on a 9600-baud line: every request and its answer,
-// one after the other.
-double lineLimitMs() {
+// The least time one pass of the cycle takes on a 9600-baud line with a controller of this
+// latency: every request, the controller's latency and its answer, one after the other.
+double lineLimitMs(int latencyMs) {
   double chars = 0;
   for (const CycleRegister& r : cycleRegisters()) chars += 17 + 11 + 4 * r.count;
-  return chars * 10.0 * 1000.0 / 9600.0;
+  return chars * 10.0 * 1000.0 / 9600.0 + static_cast<double>(cycleRegisters().size() * latencyMs);
 }
 
 // The read cycle for `seconds`; with changeEveryMs the operator goes back and forth between the
@@ -423,7 +423,8 @@ int cycle(const QList<Timing>& timings, int seconds, int changeEveryMs) {
   out() << "system control read cycle: " << cycleRegisters().size()
         << " reads, 10 ms ticks, silent limit 5, reads not repeating";
   if (changeEveryMs > 0) out() << "; screen changed every " << changeEveryMs << " ms (system control <-> main screen)";
-  out() << "\nline limit of one pass: " << QString::number(lineLimitMs(), 'f', 1) << " ms\n"
+  out() << "\nline limit of one pass: " << QString::number(lineLimitMs(0), 'f', 1)
+        << " ms of frames, plus the controller's latency for each read\n"
         << "controller  seconds  reads shown  reads/s  pass ms  x line limit  changes  in a wrong field" << Qt::endl;
   bool allOk = true, anyWrong = false;
   int ownValue = 0;
@@ -440,7 +441,7 @@ int cycle(const QList<Timing>& timings, int seconds, int changeEveryMs) {
           << QString::number(r.shown).rightJustified(13)
           << QString::number(r.seconds > 0 ? r.shown / r.seconds : 0, 'f', 1).rightJustified(9)
           << QString::number(passMs, 'f', 1).rightJustified(9)
-          << QString::number(passMs / lineLimitMs(), 'f', 3).rightJustified(14)
+          << QString::number(passMs / lineLimitMs(timing.latencyMs), 'f', 3).rightJustified(14)
           << QString::number(r.changes).rightJustified(9)
           << QString::number(r.wrong).rightJustified(17) << Qt::endl;
   }
