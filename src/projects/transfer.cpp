@@ -82,9 +82,12 @@ void Transfer::onTraffic(const TrafficEvent& e) {
         failure_ = std::make_unique<TransferError>(
             TransferError{TransferError::Kind::Refused, tr("the controller refused the %1").arg(describe(e.request))});
       break;
+    case Outcome::OutOfStep:
+      lostStep_ = true;
+      unansweredSince_ = -1;
+      break;
     case Outcome::Late:
     case Outcome::Stray:
-    case Outcome::OutOfStep:
       unansweredSince_ = -1;  // not taken, but the controller is there
       break;
     default:
@@ -127,6 +130,16 @@ void Transfer::runUntil(const std::function<bool()>& done) {
 }
 
 QList<std::int64_t> Transfer::read(const QList<Register>& registers) {
+  // The line out of step while reading: what was read may belong to other registers; read it
+  // all again.
+  for (;;) {
+    lostStep_ = false;
+    QList<std::int64_t> values = readOnce(registers);
+    if (!lostStep_) return values;
+  }
+}
+
+QList<std::int64_t> Transfer::readOnce(const QList<Register>& registers) {
   QList<std::optional<std::int64_t>> got(registers.size());
   qsizetype left = registers.size();
   QList<Read> reads;

@@ -78,6 +78,7 @@ class Transfer : public QObject {
 
  private:
   void runUntil(const std::function<bool()>& done);
+  QList<std::int64_t> readOnce(const QList<Register>& registers);
   void onTraffic(const TrafficEvent& e);
 
   Link link_;
@@ -87,6 +88,7 @@ class Transfer : public QObject {
   int silentMs_ = 5000;
   bool interrupted_ = false;
   bool busy_ = false;  // an operation is under way: the traffic record's events are this line's
+  bool lostStep_ = false;  // the line was found out of step during the operation
   std::int64_t unansweredSince_ = -1;  // the first request sent since the last answer
   std::unique_ptr<TransferError> failure_;
   Counts counts_;

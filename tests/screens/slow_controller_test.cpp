@@ -117,11 +117,11 @@ const LineCase kLines[] = {
     {"900 ms", [](SimPort& p) { p.setLatency(900); }, 6},
     {"1500 ms", [](SimPort& p) { p.setLatency(1500); }, 4},
     {"0 to 900 ms at random", [](SimPort& p) { p.setLatencyRange(0, 900); }, 6},
-    {"twice, 30 ms apart", [](SimPort& p) { p.setRepeatAfter(30); }, 20, true},
-    {"twice, 60 ms apart", [](SimPort& p) { p.setRepeatAfter(60); }, 20, true},
-    {"twice, 150 ms apart", [](SimPort& p) { p.setRepeatAfter(150); }, 20, true},
-    {"twice, 250 ms apart", [](SimPort& p) { p.setRepeatAfter(250); }, 15, true},
-    {"twice, 400 ms apart", [](SimPort& p) { p.setRepeatAfter(400); }, 10, true},
+    {"twice, 30 ms apart", [](SimPort& p) { p.setRepeatAfter(30); }, 8, true},
+    {"twice, 60 ms apart", [](SimPort& p) { p.setRepeatAfter(60); }, 8, true},
+    {"twice, 150 ms apart", [](SimPort& p) { p.setRepeatAfter(150); }, 8, true},
+    {"twice, 250 ms apart", [](SimPort& p) { p.setRepeatAfter(250); }, 8, true},
+    {"twice, 400 ms apart", [](SimPort& p) { p.setRepeatAfter(400); }, 8, true},
 };
 
 void expectOwnValues(const LineCase& c, const Shown& shown) {
