@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <cmath>
 #include <utility>
@@ -15,6 +16,7 @@
 namespace lorvane::test {
 
 ScreenEnv::ScreenEnv() {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
   ui::resetSession();
   ui::session().openPort = [this](int n, QString* error) -> std::unique_ptr<QIODevice> {
     if (n != 1 || refuseOpen) {

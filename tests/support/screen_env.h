@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 
@@ -82,6 +83,8 @@ class ScreenEnv : public QObject {
  private:
   void answerBox();
 
+  // The program's settings (the last port opened) are kept here, never in the user's own.
+  QTemporaryDir settings_;
   shell::ScreenMap map_;
   QPointer<SimPort> port_;
   int openNow_ = 0;
