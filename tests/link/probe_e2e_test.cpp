@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 
 #include "link/frames.h"
 #include "link/link.h"
+#include "link/port_list.h"
 #include "link/probe.h"
 #include "link/registers.h"
 #include "link/request.h"
@@ -188,6 +190,35 @@ TEST_F(FindController, CancelledHalfWayLeavesNoPortOpen) {
   EXPECT_EQ(openOfOurs(), 0);
   EXPECT_EQ(finished, 1);
   EXPECT_TRUE(received(logOf(1)).isEmpty());
+}
+
+TEST_F(FindController, APortAnotherProgramHoldsIsBusyByItsLockFile) {
+  SystemPortSource system;
+  EXPECT_FALSE(system.busy(pts[3]));
+  // A serial port opened with Qt leaves the lock file the list reads (the holder here is this
+  // program itself, which does not count as another).
+  QString lock;
+  {
+    std::unique_ptr<QSerialPort> held = openSerialPort(pts[3]);
+    ASSERT_TRUE(held);
+    QString name = pts[3].mid(5).replace('/', '_');
+    for (const char* folder : {"/var/lock", "/run/lock", "/tmp"})
+      if (QFileInfo::exists(QStringLiteral("%1/LCK..%2").arg(folder, name))) lock = QStringLiteral("%1/LCK..%2").arg(folder, name);
+    ASSERT_FALSE(lock.isEmpty()) << "no lock file for " << name.toStdString();
+    EXPECT_FALSE(system.busy(pts[3]));
+  }
+  EXPECT_FALSE(QFileInfo::exists(lock));
+  // The same lock of another running program; then of one that has ended.
+  auto writeLock = [&](qint64 pid) {
+    QFile f(lock);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::number(pid) + "\nminicom\nrig\n");
+  };
+  writeLock(silent.processId());
+  EXPECT_TRUE(system.busy(pts[3]));
+  writeLock(999999999);
+  EXPECT_FALSE(system.busy(pts[3]));
+  QFile::remove(lock);
 }
 
 TEST(FindControllerAnswers, OnlyAPlausibleAnswerCounts) {

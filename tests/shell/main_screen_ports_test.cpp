@@ -100,6 +100,19 @@ TEST_F(PortList, ChoosingAPortPutsItsNumberInTheFieldAndOkOpensIt) {
   EXPECT_TRUE(env.boxes.isEmpty());
 }
 
+TEST_F(PortList, FindAsksNoPortAnotherProgramHoldsAndSaysWhatItTried) {
+  // ttyUSB0 is no serial port at all (it cannot be opened as one); ttyUSB1 is held elsewhere.
+  env.click("Findcmd");
+  ASSERT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }, 3000));
+  EXPECT_EQ(env.boxes.value(0), "未找到控制器。已询问：无；无法打开：" + dev("ttyUSB0") + "；被占用：" + dev("ttyUSB1"));
+  EXPECT_EQ(typed(), "1");
+
+  env.boxes.clear();
+  source->list.removeFirst();
+  env.click("Findcmd");
+  EXPECT_EQ(env.boxes.value(0), "未找到可询问的串口；被占用：" + dev("ttyUSB1"));
+}
+
 TEST(RememberedPort, TheLastNumberThatOpenedIsShownAtTheNextStart) {
   ScreenEnv env;
   env.start();
