@@ -80,6 +80,7 @@ MainScreen::MainScreen() : Screen("Mainfrm1", exchangeTable()) {
   list_->setObjectName(QStringLiteral("CKlist"));
   list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   list_->setMinimumContentsLength(14);
+  list_->setPlaceholderText(tr("未找到串口"));
   grid->addWidget(list_, 1, 0, 1, 2);
   control<QLineEdit>("CKtxt")->setText(QString::number(rememberedPort()));
   setPortOpen(false);

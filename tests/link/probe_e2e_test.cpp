@@ -18,12 +18,14 @@
 
 #include "link/frames.h"
 #include "link/link.h"
+#include "open_here.h"
 #include "link/port_list.h"
 #include "link/probe.h"
 #include "link/registers.h"
 #include "link/request.h"
 
 using namespace lorvane;
+using lorvane::test::openHere;
 using Outcome = ControllerProbe::Outcome;
 
 namespace {
@@ -33,15 +35,6 @@ bool until(const std::function<bool()>& pred, int ms) {
   t.start();
   while (!pred() && t.elapsed() < ms) QTest::qWait(5);
   return pred();
-}
-
-// Descriptors of this process open on a device.
-int openHere(const QString& device) {
-  int n = 0;
-  const QDir fds(QStringLiteral("/proc/self/fd"));
-  for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot))
-    if (QFileInfo(fds.filePath(fd)).symLinkTarget() == device) ++n;
-  return n;
 }
 
 // Request bodies in a simulator's log ("<- :0103105800019B\r\n").

@@ -1,5 +1,6 @@
 // "查找控制器" on the main screen as a new user meets it: two simulated controllers on
-// pseudo-terminals, the one on port 1 silent, the one on port 2 answering.
+// pseudo-terminals, the one on port 1 silent, the one on port 2 answering. (The computer's own
+// serial ports are not listed under test: only the simulators' links.)
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,37 +14,22 @@
 #include <QTest>
 
 #include "link/link.h"
-#include "link/port_list.h"
+#include "open_here.h"
 #include "screen_env.h"
 #include "shell/main_screen.h"
 #include "ui/session.h"
 
 using namespace lorvane;
+using lorvane::test::openHere;
 using lorvane::test::ScreenEnv;
 
 namespace {
-
-// No port of the computer itself: only the simulators' links are listed.
-class NoPorts : public PortSource {
- public:
-  QList<PortDescription> ports() override { return {}; }
-  bool busy(const QString&) override { return false; }
-};
-
-int openHere(const QString& device) {
-  int n = 0;
-  const QDir fds(QStringLiteral("/proc/self/fd"));
-  for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot))
-    if (QFileInfo(fds.filePath(fd)).symLinkTarget() == device) ++n;
-  return n;
-}
 
 class FindOnTheMainScreen : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ports.isValid());
     qputenv("LORVANE_PORTS", ports.path().toLocal8Bit());
-    setPortSource(std::make_shared<NoPorts>());
     start(silent, 1, {"--silent"});
     start(controller, 2, {});
     env.driveScreens = false;
@@ -55,7 +41,6 @@ class FindOnTheMainScreen : public ::testing::Test {
       p->terminate();
       p->waitForFinished(3000);
     }
-    setPortSource(nullptr);
     qunsetenv("LORVANE_PORTS");
   }
   void start(QProcess& p, int n, const QStringList& args) {
