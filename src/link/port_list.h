@@ -46,7 +46,9 @@ class SystemPortSource : public PortSource {
   bool busy(const QString& device) override;
 
  private:
-  QHash<QString, std::pair<bool, qint64>> busySeen_;  // Windows: busy, and when it was tried
+#ifdef Q_OS_WIN
+  QHash<QString, std::pair<bool, qint64>> busySeen_;  // busy, and when it was tried
+#endif
 };
 
 // The source the main screen lists from: the system's unless another has been put in place.
