@@ -1,12 +1,51 @@
 # Installing the program and the simulator, and the Debian package built from them:
 #   cmake --workflow --preset package      ->  build/package/lorvane_<version>_<arch>.deb
-# The wiring diagram and the drawings are compiled into the program; only the two programs, the
-# desktop entry and the icon are installed.
+# The wiring diagram and the drawings are compiled into the program; the three programs, the
+# desktop entry, the icon, the manual pages, the copyright file and the changelog are installed.
 include(GNUInstallDirs)
 
 install(TARGETS lorvane lorvane-sim lorvane-projects RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lorvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/lorvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# The documents a Debian package carries (the package preset turns this on; target lorvane-docs):
+# a manual page of each program made by help2man from its --help (read as UTF-8: lorvane's help is
+# Chinese), and the changelog, compressed as Debian compresses them (gzip -9n: no name or time
+# inside, so two builds give the same files).
+option(LORVANE_PACKAGE_DOCS "Make the manual pages and the compressed changelog of the package" OFF)
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog changelogTop LIMIT_COUNT 1)
+if(NOT changelogTop MATCHES "^lorvane \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog: the first entry is not version ${PROJECT_VERSION}: ${changelogTop}")
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(LORVANE_PACKAGE_DOCS)
+  find_program(HELP2MAN help2man REQUIRED)
+  find_program(GZIP gzip REQUIRED)
+  set(docs ${CMAKE_BINARY_DIR}/docs)
+  set(manpages "")
+  foreach(page "lorvane:operator program for the Lorvane five-axis stepper controller"
+               "lorvane-sim:simulated Lorvane controller on a pseudo-terminal"
+               "lorvane-projects:back up, restore and show the projects of a Lorvane controller")
+    string(REPLACE ":" ";" page "${page}")
+    list(GET page 0 program)
+    list(GET page 1 summary)
+    add_custom_command(OUTPUT ${docs}/${program}.1.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${docs}
+      COMMAND ${HELP2MAN} --no-info --locale=C.UTF-8 --section=1 --version-string=${PROJECT_VERSION} --name=${summary}
+              --output=${docs}/${program}.1 $<TARGET_FILE:${program}>
+      COMMAND ${GZIP} -9nf ${docs}/${program}.1
+      DEPENDS ${program} VERBATIM)
+    list(APPEND manpages ${docs}/${program}.1.gz)
+  endforeach()
+  add_custom_command(OUTPUT ${docs}/changelog.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${docs}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/changelog ${docs}/changelog
+    COMMAND ${GZIP} -9nf ${docs}/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog VERBATIM)
+  add_custom_target(lorvane-docs ALL DEPENDS ${manpages} ${docs}/changelog.gz)
+  install(FILES ${manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${docs}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lorvane)

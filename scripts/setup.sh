@@ -5,6 +5,7 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev
       libqt6svg6 libgtest-dev fonts-wqy-microhei libgl-dev
       dpkg-dev file  # dpkg-shlibdeps and file: the Debian package's library dependencies
+      help2man  # the package's manual pages, from each program's --help
       clang-14 libclang-rt-14-dev)  # libFuzzer and the sanitizers' runtime for scripts/fuzz.sh
 missing=()
 for p in "${pkgs[@]}"; do

@@ -6,16 +6,30 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <cmath>
 #include <utility>
 
+#include "link/port_list.h"
 #include "ui/session.h"
 
 namespace lorvane::test {
 
+namespace {
+// The computer's own serial ports: none. The main screen lists only the ports a test makes (links
+// in its ports folder, or a source of its own), whatever the machine the tests run on has.
+class NoSerialPorts : public PortSource {
+ public:
+  QList<PortDescription> ports() override { return {}; }
+  bool busy(const QString&) override { return false; }
+};
+}  // namespace
+
 ScreenEnv::ScreenEnv() {
   real_.start();
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
+  setPortSource(std::make_shared<NoSerialPorts>());
   ui::resetSession();
   ui::session().openPort = [this](int n, QString* error) -> std::unique_ptr<QIODevice> {
     if (n != 1 || refuseOpen) {
@@ -45,6 +59,7 @@ ScreenEnv::ScreenEnv() {
 ScreenEnv::~ScreenEnv() {
   boxWatch_.stop();
   ui::resetSession();
+  setPortSource(nullptr);
 }
 
 ui::Form* ScreenEnv::start() {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 #include <functional>
@@ -88,6 +89,8 @@ class ScreenEnv : public QObject {
  private:
   void answerBox();
 
+  // The program's settings (the last port opened) are kept here, never in the user's own.
+  QTemporaryDir settings_;
   shell::ScreenMap map_;
   QPointer<SimPort> port_;
   std::shared_ptr<SimWire> wire_ = std::make_shared<SimWire>();  // port 1's, for every port opened
