@@ -64,7 +64,10 @@ QString portDeviceName(int portNumber) {
   return QStringLiteral("COM%1").arg(portNumber);
 #else
   const QString link = portsFolder() + QStringLiteral("/com%1").arg(portNumber);
-  if (QFileInfo::exists(link)) return link;
+  // A link whose adapter is unplugged still names that adapter: opening it fails, no other device
+  // is tried.
+  const QFileInfo info(link);
+  if (info.exists() || info.isSymLink()) return link;
   return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
 #endif
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSerialPort>
 #include <QTemporaryDir>
 
 #include "link/link.h"
@@ -132,6 +133,19 @@ TEST_F(PortNumbers, NewNumbersPassOverTheSerialPortsOfTheComputer) {
   QString error;
   source.list = {{.device = dev("ttyUSB0")}};
   EXPECT_EQ(assignNumber(entryOf(dev("ttyUSB0")), listPorts(source, folders), folders, &error), 0);
+  EXPECT_FALSE(error.isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// Port 1's link names an adapter that is not plugged in: the number still names that adapter,
+// and opening it fails; no other device (/dev/ttyS0) is taken in its place.
+TEST_F(PortNumbers, ALinkToAnAdapterPulledOutStillNamesIt) {
+  EXPECT_EQ(portDeviceName(1), link(1));
+  QString error;
+  EXPECT_EQ(openSerialPort(portDeviceName(1), &error), nullptr);
   EXPECT_FALSE(error.isEmpty());
 }
 

@@ -2,11 +2,11 @@
 // Screens under test against the simulated controller, in process: port 1 opens a SimPort on
 // the model, the screens' timers are replaced by ticks the test steps with a clock it moves, and
 // message boxes are answered as an operator would and remembered.
+#include <QElapsedTimer>
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
