@@ -415,12 +415,10 @@ void Exchange::click(const Name& button) {
   if (!found) return;
   const Sequence seq = *found;  // the declaration may change while a box is open
   setPending(button, true);
-  // What happens at the click happens whatever follows; the effects once done come later.
+  // The tick the click asks for is taken whatever follows.
   for (const Effect& e : seq.onClick) {
     if (const auto* iv = std::get_if<SetInterval>(&e)) setInterval(iv->ms);
     else if (std::holds_alternative<RestartTimer>(e)) emit timerRestart();
-    else if (std::holds_alternative<ForgetBanked>(e)) forgetBanked();
-    else if (const auto* b = std::get_if<Blank>(&e)) blank(b->controls);
   }
   for (const Name& other : seq.refusedWhile) {
     if (queue_.waits(other)) {
@@ -455,6 +453,13 @@ void Exchange::click(const Name& button) {
       setPending(button, false);  // the operator said no: nothing is pending
       return;
     }
+  }
+  // The click is taken: the values it makes stale are forgotten now. A refused click forgets
+  // nothing (the operator's typed text and what the screen shows stay); the effects once done come
+  // later.
+  for (const Effect& e : seq.onClick) {
+    if (std::holds_alternative<ForgetBanked>(e)) forgetBanked();
+    else if (const auto* b = std::get_if<Blank>(&e)) blank(b->controls);
   }
   const int onLine = jobOnLine();
   queue_.cancel(seq.cancels, onLine);

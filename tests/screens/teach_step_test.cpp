@@ -194,6 +194,9 @@ TEST(TeachStep, StepNumberFrom1To50) {
       EXPECT_EQ(env.boxes, QStringList{"输入的信号范围不在1-50内"}) << c.step;
       EXPECT_TRUE(writes.isEmpty());
       EXPECT_TRUE(env.isRed("XZcmd"));
+      // A refused click does nothing but say why: the operator's number and the step's values stay.
+      EXPECT_EQ(env.text("BU6txt"), c.step);
+      EXPECT_TRUE(allRead(env)) << c.step << ": the step's values were forgotten";
     }
   }
   EXPECT_EQ(screen->exchange().interval(), screens::TeachStep::kStepIntervalMs);
