@@ -308,10 +308,15 @@ void paint(QPainter& p, const QRectF& area, const Drawing& d, const View& view) 
     label(p, area.center(), QStringLiteral("该工程没有步骤"), Qt::black, 16);
     return;
   }
+  const QRectF plane = planeArea(area);
+  paintXY(p, plane, d, view);
+  paintStrip(p, QRectF(plane.left(), plane.bottom() + 8, plane.width(), area.bottom() - 8 - plane.bottom() - 8), d);
+}
+
+QRectF planeArea(const QRectF& area) {
   const QRectF inner = area.adjusted(8, 30, -8, -8);
   const double stripHeight = std::max(120.0, inner.height() * 0.25);
-  paintXY(p, QRectF(inner.left(), inner.top(), inner.width(), inner.height() - stripHeight - 8), d, view);
-  paintStrip(p, QRectF(inner.left(), inner.bottom() - stripHeight, inner.width(), stripHeight), d);
+  return QRectF(inner.left(), inner.top(), inner.width(), inner.height() - stripHeight - 8);
 }
 
 QByteArray svg(const Drawing& d, QSize size) {

@@ -31,6 +31,9 @@ struct View {
 
 inline constexpr QSize kImageSize{960, 760};
 
+// The part of `area` that paint() gives the XY plane.
+QRectF planeArea(const QRectF& area);
+
 void paint(QPainter& painter, const QRectF& area, const Drawing& drawing, const View& view = {});
 
 // Writes the drawing as SVG or PNG, by the file's ending (.svg, .png); whole or not at all.

@@ -50,9 +50,9 @@ runner::Store storeOf(const Backup& backup) {
   return runner::Store{stepValue, parameter, {}};
 }
 
-path::Drawing drawingOf(const Backup& backup, int project) {
+path::Drawing drawingOf(const Backup& backup, int project, const runner::Point& start) {
   path::Drawing d;
-  d.plan = runner::plan(storeOf(backup), project);
+  d.plan = runner::plan(storeOf(backup), project, start);
   d.title = QStringLiteral("工程 %1 路径").arg(project);
   for (const runner::Move& m : d.plan.moves)
     if (m.kind == runner::Kind::Teach) d.note = QStringLiteral("示教点按每转1600脉冲、5mm导程换算");

@@ -12,8 +12,8 @@ namespace lorvane::projects {
 // 5 mm a turn).
 runner::Store storeOf(const Backup& backup);
 
-// The planned path of project N of the backup, from (0, 0, 0, 0, 0), with its title.
-path::Drawing drawingOf(const Backup& backup, int project);
+// The planned path of project N of the backup, from where the axes start, with its title.
+path::Drawing drawingOf(const Backup& backup, int project, const runner::Point& start = {});
 
 // The plot command: its own arguments after "plot". Exit status 0 done, 1 failed, 2 bad usage.
 int plotCommand(int argc, char** argv);
