@@ -1,6 +1,7 @@
 #pragma once
 // The system control screen Mainfrm2: starts and stops the current project, shows
-// what the controller is doing, and sets the production count and the start/stop switch inputs.
+// what the controller is doing, and sets the production count and the start/stop switch inputs;
+// "路径预览" opens the path window with the positions it shows drawn as a trail.
 #include <QPointer>
 
 #include "sim/runner.h"
