@@ -155,7 +155,7 @@ void grid(QPainter& p, const QRectF& area, const Frame& f) {
     p.setPen(QPen(std::abs(y) < step / 2 ? Qt::gray : kGridColor, 1));
     p.drawLine(QPointF(area.left(), sy), QPointF(area.right(), sy));
     p.setPen(Qt::darkGray);
-    p.drawText(QPointF(area.left() + 3, sy - 2), number(y));
+    if (sy > area.top() + 24) p.drawText(QPointF(area.left() + 3, sy - 2), number(y));  // clear of the plane's name
   }
 }
 
