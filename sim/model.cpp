@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace lorvane::sim {
 
@@ -514,7 +513,7 @@ void ControllerModel::moveManual(int a) {
 
 bool ControllerModel::axisMoving(int a) const {
   if (a < 0 || a >= kAxes) return false;
-  if (run_.active) return run_.phase == RunPhase::Move && run_.moves[static_cast<size_t>(a)];
+  if (run_.active) return run_.phase == RunPhase::Move && run_.move.moves[static_cast<size_t>(a)];
   if (const int hold = holdDirection(a); hold != 0) return !limitHit(a, hold);
   return axes_[a].manual != Manual::None;
 }
@@ -549,12 +548,6 @@ void ControllerModel::setOutput(int n, bool on) {
   if (in(n, 1, kOutputs)) outputs_[static_cast<size_t>(n - 1)] = on;
 }
 
-bool ControllerModel::conditionMet(int input, int runOrStop) const {
-  if (!in(input, 1, kInputs)) return true;  // 0: no condition
-  const bool active = inputs_[static_cast<size_t>(input - 1)];
-  return runOrStop == 0 ? active : !active;
-}
-
 // ---- Running a project
 
 void ControllerModel::startRun() {
@@ -567,8 +560,7 @@ void ControllerModel::startRun() {
   for (auto& ax : axes_) ax.manual = Manual::None;
   run_ = Run{};
   run_.active = true;
-  run_.project = project;
-  run_.step = 1;
+  run_.seq = runner::Sequence(project);
   emit note(QStringLiteral("run project %1").arg(project));
   beginStep();
 }
@@ -581,104 +573,34 @@ void ControllerModel::stopRun(const QString& why) {
 }
 
 void ControllerModel::beginStep() {
-  const int s = run_.step;
-  const std::uint16_t startDelay = cellAt(run_.project, s, reg::StepStartDelay);
+  const int s = run_.seq.step();
+  const std::uint16_t startDelay = cellAt(run_.seq.project(), s, reg::StepStartDelay);
   regs_[idx(reg::RunStatus)] = static_cast<std::uint16_t>(s);
   regs_[idx(reg::StartDelay)] = startDelay;
-  regs_[idx(reg::EndDelay)] = cellAt(run_.project, s, reg::StepEndDelay);
+  regs_[idx(reg::EndDelay)] = cellAt(run_.seq.project(), s, reg::StepEndDelay);
   run_.phase = RunPhase::StartDelay;
   run_.left = startDelay;
-  run_.moves.fill(false);
+  run_.move.moves.fill(false);
   if (run_.left <= 0) beginMove();
 }
 
+// The runner reads the projects as they are now (working values) and the inputs as they stand.
+runner::Store ControllerModel::store() const {
+  return runner::Store{
+      [this](int project, int step, std::uint16_t address) { return cellAt(project, step, address); },
+      [this](std::uint16_t address) { return regs_[idx(address)]; },
+      [this](int n) { return input(n); }};
+}
+
 void ControllerModel::beginMove() {
-  const int p = run_.project;
-  const int s = run_.step;
-  const auto r = [&](std::uint16_t a) { return cellAt(p, s, a); };
   run_.phase = RunPhase::Move;
   run_.moveMs = run_.left = std::max(1, timing_.stepMs);
   run_.moveDone = 0;
-  run_.arc = false;
-  for (int a = 0; a < kAxes; ++a) run_.from[static_cast<size_t>(a)] = run_.to[static_cast<size_t>(a)] = axes_[a].pos;
-
-  // Which axes the per-axis pages drive: the arc leaves Z and A to them, the line Z, C and A.
-  const int zaAxis = r(reg::ZReplacedByA) == 1 ? reg::A : reg::Z;
-  std::array<bool, kAxes> normal{};
-  normal[static_cast<size_t>(zaAxis)] = true;
-  int drawing = 3;
-  if (r(reg::ArcFlag) == 1) {
-    drawing = 1;
-    if (conditionMet(r(reg::ArcStartInput), r(reg::ArcStartStop))) {
-      const double cx = longAt(p, s, reg::ArcCentreX), cy = longAt(p, s, reg::ArcCentreY);
-      const double ex = longAt(p, s, reg::ArcEndX), ey = longAt(p, s, reg::ArcEndY);
-      const double a0 = std::atan2(-cy, -cx);
-      double sweep = std::atan2(ey - cy, ex - cx) - a0;
-      const double turn = 2 * std::numbers::pi;
-      const bool clockwise = r(reg::ArcDirection) == 0;  // as seen with X to the right, Y up
-      if (clockwise) { while (sweep >= 0) sweep -= turn; } else { while (sweep <= 0) sweep += turn; }
-      if (r(reg::TeachOrArcSize) == 1) sweep += clockwise ? -turn : turn;  // more than a full turn
-      run_.arc = true;
-      run_.cx = run_.from[reg::X] + cx;
-      run_.cy = run_.from[reg::Y] + cy;
-      run_.radius = std::hypot(cx, cy);
-      run_.a0 = a0;
-      run_.sweep = sweep;
-      run_.to[reg::X] = run_.from[reg::X] + ex;
-      run_.to[reg::Y] = run_.from[reg::Y] + ey;
-      run_.moves[reg::X] = run_.moves[reg::Y] = run_.radius > 0;
-    }
-  } else if (r(reg::LineFlag) == 1) {
-    drawing = 2;
-    normal[reg::C] = true;
-    if (conditionMet(r(reg::LineStartInput), r(reg::LineStartStop))) {
-      run_.to[reg::X] = run_.from[reg::X] + longAt(p, s, reg::LineEndX);
-      run_.to[reg::Y] = run_.from[reg::Y] + longAt(p, s, reg::LineEndY);
-    }
-  } else if (r(reg::NormalMode) == 3) {
-    // Teach step: teach axes go to their taught point, the others follow their pages; the Z/A
-    // page drives A when it is switched to A, else Z unless Z is a teach axis.
-    std::array<bool, 4> teach{};
-    for (size_t i = 0; i < 4; ++i) {
-      teach[i] = r(reg::TeachAxisMode[i]) == 0;
-      if (teach[i]) run_.to[i] = pulsesToHundredths(static_cast<int>(i), longAt(p, s, reg::TeachPulses[i]));
-    }
-    normal[reg::X] = !teach[reg::X];
-    normal[reg::Y] = !teach[reg::Y];
-    normal[reg::C] = !teach[reg::C];
-    normal[reg::Z] = zaAxis == reg::Z && !teach[reg::Z];
-  } else {
-    const int mode = r(reg::NormalMode);
-    if (mode >= 1 && mode <= 2) normal[reg::C] = true;
-    if (mode == 2) normal[reg::X] = normal[reg::Y] = true;
-    if (mode > 2) normal.fill(false);  // 3 belongs to the teach step; other values drive nothing
-  }
-  for (int a = 0; a < kAxes; ++a) {
-    if (!normal[static_cast<size_t>(a)] || (a == reg::Z && zaAxis != reg::Z) || (a == reg::A && zaAxis != reg::A)) continue;
-    const int runMode = r(reg::NormalRunMode[a]);
-    const double dist = longAt(p, s, reg::NormalDistance[a]);
-    const bool absolute = r(reg::NormalAbsolute[a]) == 1;
-    const double sign = r(reg::NormalDirection[a]) == 1 ? -1 : 1;
-    const bool go = runMode == 2 || (runMode == 3 && conditionMet(r(reg::NormalStartInput[a]), r(reg::NormalStartStop[a])));
-    if (runMode == 1) run_.to[static_cast<size_t>(a)] = 0;
-    else if (go) run_.to[static_cast<size_t>(a)] = absolute ? dist : run_.from[static_cast<size_t>(a)] + sign * dist;
-  }
-  for (int a = 0; a < kAxes; ++a)
-    if (!run_.arc || (a != reg::X && a != reg::Y))
-      run_.moves[static_cast<size_t>(a)] = run_.to[static_cast<size_t>(a)] != run_.from[static_cast<size_t>(a)];
-  regs_[idx(reg::DrawingMode)] = static_cast<std::uint16_t>(drawing);
-
-  // Outputs the step sets directly, then those conditioned on an input.
-  for (size_t g = 0; g < reg::DirectOutput.size(); ++g) {
-    const int n = r(reg::DirectOutput[g]);
-    if (in(n, 1, kOutputs)) setOutput(n, r(reg::DirectOutputState[g]) == 0);
-  }
-  for (size_t g = 0; g < reg::CondInput.size(); ++g) {
-    const int l = r(reg::CondInput[g]);
-    const int y = r(reg::CondOutput[g]);
-    if (in(l, 1, kInputs) && in(y, 1, kOutputs) && input(l) == (r(reg::CondInputState[g]) == 1))
-      setOutput(y, r(reg::CondOutputState[g]) == 0);
-  }
+  runner::Point from{};
+  for (int a = 0; a < kAxes; ++a) from[static_cast<size_t>(a)] = axes_[a].pos;
+  run_.move = runner::interpret(store(), run_.seq.project(), run_.seq.step(), from);
+  regs_[idx(reg::DrawingMode)] = static_cast<std::uint16_t>(run_.move.drawing);
+  for (const auto& [n, on] : run_.move.outputs) setOutput(n, on);
 }
 
 void ControllerModel::tickRun() {
@@ -688,19 +610,11 @@ void ControllerModel::tickRun() {
       return;
     case RunPhase::Move: {
       ++run_.moveDone;
-      const double t = std::min(1.0, double(run_.moveDone) / run_.moveMs);
-      for (int a = 0; a < kAxes; ++a) {
-        const auto i = static_cast<size_t>(a);
-        axes_[a].pos = run_.from[i] + (run_.to[i] - run_.from[i]) * t;
-      }
-      if (run_.arc && t < 1.0) {
-        const double angle = run_.a0 + run_.sweep * t;
-        axes_[reg::X].pos = run_.cx + run_.radius * std::cos(angle);
-        axes_[reg::Y].pos = run_.cy + run_.radius * std::sin(angle);
-      }
+      const runner::Point at = run_.move.at(std::min(1.0, double(run_.moveDone) / run_.moveMs));
+      for (int a = 0; a < kAxes; ++a) axes_[a].pos = at[static_cast<size_t>(a)];
       if (run_.moveDone >= run_.moveMs) {
         run_.phase = RunPhase::EndDelay;
-        run_.moves.fill(false);
+        run_.move.moves.fill(false);
         run_.left = regs_[idx(reg::EndDelay)];
         if (run_.left <= 0) finishStep();
       }
@@ -713,56 +627,23 @@ void ControllerModel::tickRun() {
 }
 
 void ControllerModel::finishStep() {
-  const int p = run_.project;
-  const int s = run_.step;
-  // Loop: after step B (this one), run steps A..B again, C times.
-  const int from = cellAt(p, s, reg::LoopFrom);
-  const int to = cellAt(p, s, reg::LoopTo);
-  const int times = cellAt(p, s, reg::LoopCount);
-  if (times > 0 && to == s && in(from, 1, s)) {
-    int& done = run_.loopsDone[s];
-    if (done < times) {
-      ++done;
-      run_.step = from;
-      return beginStep();
-    }
-    done = 0;
-  }
-  if (s + 1 > std::clamp<int>(proj(p).regs[idx(reg::StepCount)], 0, kSteps)) return endOfProject();
-  run_.step = s + 1;
-  beginStep();
-}
-
-void ControllerModel::endOfProject() {
-  const int p = run_.project;
+  const int p = run_.seq.project();
+  const runner::Sequence::Next next = run_.seq.advance(store());
+  if (next == runner::Sequence::Next::Step || next == runner::Sequence::Next::LoopPass) return beginStep();
   ++regs_[idx(reg::ProductionCount)];
   ++completedRuns_;
   emit note(QStringLiteral("project %1 done, count %2").arg(p).arg(regs_[idx(reg::ProductionCount)]));
-  run_.loopsDone.clear();
-  if (proj(p).regs[idx(reg::ProjectLoops)] == 1) {
-    run_.step = 1;
-    return beginStep();
-  }
-  const int next = proj(p).regs[idx(reg::NextProject)];
-  if (in(next, 1, kProjects) && proj(next).regs[idx(reg::StepCount)] > 0) {
-    run_.project = next;
-    run_.step = 1;
-    current_.project = next;
-    regs_[idx(reg::CurrentProject)] = static_cast<std::uint16_t>(next);
-    emit note(QStringLiteral("run project %1").arg(next));
+  if (next == runner::Sequence::Next::Repeat) return beginStep();
+  if (next == runner::Sequence::Next::Chain) {
+    current_.project = run_.seq.project();
+    regs_[idx(reg::CurrentProject)] = static_cast<std::uint16_t>(current_.project);
+    emit note(QStringLiteral("run project %1").arg(current_.project));
     return beginStep();
   }
   stopRun(QStringLiteral("done"));
 }
 
 // ---- Teaching
-
-double ControllerModel::pulsesToHundredths(int a, std::int32_t pulses) const {
-  const double ppr = reg(reg::AxisParamReg[reg::PulsesPerRev][a]);
-  const double lead = reg(reg::AxisParamReg[reg::LeadMicrons][a]);
-  if (ppr == 0 || lead == 0) return pulses;
-  return pulses * lead / (ppr * 10.0);
-}
 
 std::int32_t ControllerModel::hundredthsToPulses(int a, double hundredths) const {
   const double ppr = reg(reg::AxisParamReg[reg::PulsesPerRev][a]);
@@ -958,7 +839,7 @@ QString ControllerModel::stateText() const {
                .arg(current_.project)
                .arg(current_.step)
                .arg(reg(reg::StepCount))
-               .arg(run_.active ? QStringLiteral("running step %1").arg(run_.step) : QStringLiteral("standby"))
+               .arg(run_.active ? QStringLiteral("running step %1").arg(run_.seq.step()) : QStringLiteral("standby"))
                .arg(regs_[idx(reg::ProductionCount)]);
   QStringList pos;
   for (int a = 0; a < kAxes; ++a)

@@ -29,6 +29,7 @@
 #include <functional>
 
 #include "link/registers.h"
+#include "runner.h"
 
 namespace lorvane::sim {
 
@@ -149,19 +150,15 @@ class ControllerModel : public QObject {
     double travelled = 0;  // homing safety stop
   };
   enum class RunPhase { StartDelay, Move, EndDelay };
+  // A run: where it is in the project (the runner's sequence) and the step's move under way.
   struct Run {
     bool active = false;
-    int project = 1;
-    int step = 1;
+    runner::Sequence seq{1};
     RunPhase phase = RunPhase::StartDelay;
-    int left = 0;     // ms left in this phase
+    int left = 0;  // ms left in this phase
     int moveMs = 0;
     int moveDone = 0;
-    std::array<double, kAxes> from{}, to{};
-    std::array<bool, kAxes> moves{};
-    bool arc = false;
-    double cx = 0, cy = 0, radius = 0, a0 = 0, sweep = 0;
-    QHash<int, int> loopsDone;  // step with a loop -> passes made
+    runner::Move move;
   };
   struct Job {
     int left;
@@ -194,10 +191,8 @@ class ControllerModel : public QObject {
   void beginMove();
   void tickRun();
   void finishStep();
-  void endOfProject();
+  runner::Store store() const;
   void setOutput(int n, bool on);
-  bool conditionMet(int input, int runOrStop) const;
-  double pulsesToHundredths(int axis, std::int32_t pulses) const;
   std::int32_t hundredthsToPulses(int axis, double hundredths) const;
   void storeTeachPoint();
   void matchTeachSpeeds();

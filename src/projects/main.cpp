@@ -17,6 +17,7 @@
 #include "link/link.h"
 #include "projects/backup_file.h"
 #include "projects/operations.h"
+#include "projects/plot.h"
 #include "projects/transfer.h"
 
 using namespace lorvane;
@@ -253,6 +254,7 @@ QByteArray readAll(const QString& path, bool* ok) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "plot") return plotCommand(argc, argv);  // draws: a GUI application, offscreen
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("lorvane-projects"));
   QCommandLineParser parser;
@@ -264,7 +266,8 @@ int main(int argc, char** argv) {
       "          [--project K] [--yes]   (only project K; no questions)\n"
       "  show FILE                       the projects and steps a backup holds\n"
       "  from-sim STATE FILE             a backup of the projects kept in a lorvane-sim state file\n"
-      "  to-sim FILE STATE               the projects of a backup into a lorvane-sim state file\n\n"
+      "  to-sim FILE STATE               the projects of a backup into a lorvane-sim state file\n"
+      "  plot FILE --project N -o OUT    draw project N's path to OUT.svg or OUT.png (no display needed)\n\n"
       "Port N is $LORVANE_PORTS/comN (default ~/.config/lorvane/ports/comN) when that exists, else\n"
       "/dev/ttyS<N-1>. Exit status: 0 done, 1 failed, 2 bad usage, 130 interrupted."));
   parser.addHelpOption();

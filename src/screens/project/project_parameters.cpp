@@ -4,8 +4,10 @@
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 
 #include "link/registers.h"
+#include "screens/project/path_window.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {
@@ -151,6 +153,7 @@ Controls controls() {
       group("Frame3", "", "", 4),
       button("SYcmd", "返回主界面", Green, "Frame3", 0), button("Command1", "工程整体保存", Yellow, "Frame3", 0),
       button("XYcmd", "每步设定", SystemButton, "Frame3", 0),
+      button("LJcmd", "路径预览", SystemButton, "Frame3", 0),
   };
   // The help stands beside the four groups.
   c << instructions("Frame5", kHelp, "", 1);
@@ -174,6 +177,11 @@ ProjectParameters::ProjectParameters() : Screen("Mainfrm12", exchangeTable(this)
   list->setFont(small);
   showAllLines(list);
   bindControls();
+  // The path window, for the project shown, drawn from a backup file.
+  connect(control<QPushButton>("LJcmd"), &QPushButton::clicked, this, [this] {
+    auto* window = new PathWindow(this, control<QLineEdit>("PRtxt")->text().toInt());
+    window->show();
+  });
 }
 
 }  // namespace lorvane::screens

@@ -1,7 +1,7 @@
 #pragma once
 // The project parameter screen Mainfrm12: chooses the controller's current project, sets its
 // step count, asks the controller whether the project holds parameters, clears them, and has
-// the whole project kept.
+// the whole project kept; "路径预览" opens the path window for the project.
 #include "ui/screen.h"
 
 namespace lorvane::screens {

@@ -2,8 +2,13 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cmath>
 
+#include "link/exchange.h"
 #include "link/registers.h"
+#include "screens/project/path_window.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {
@@ -131,7 +136,7 @@ const Controls kControls = {
     label("Label31", "停止开关信号口:L", "Frame6", 0), entry("Tktxt", "0", "Frame6", 0),
     stretch("Frame6"), button("Qtcmd", "参数保存", 0x0080FF, "Frame6", 0),
     button("Qdcmd", "启动", 0x8080FF, "", 5), button("Tzcmd", "停止", 0x8080FF, "", 5),
-    stretch("", 5), button("Bacmd", "返回主界面", Green, "", 5),
+    button("LJcmd", "路径预览", SystemButton, "", 5), stretch("", 5), button("Bacmd", "返回主界面", Green, "", 5),
 };
 
 }  // namespace
@@ -145,6 +150,30 @@ SystemControl::SystemControl() : Screen("Mainfrm2", exchangeTable(this)) {
   step->setMinimumWidth(step->fontMetrics().horizontalAdvance(step->text()) + 16);
   for (const char* name : {"Qdcmd", "Tzcmd"}) control(name)->setMinimumSize(120, 40);
   bindControls();
+  connect(control<QPushButton>("LJcmd"), &QPushButton::clicked, this, &SystemControl::openPath);
+}
+
+PathWindow* SystemControl::pathWindow() const { return path_; }
+
+// The positions as the read cycle shows them, in hundredths of a mm.
+runner::Point SystemControl::shownPosition() const {
+  runner::Point at{};
+  const char* const fields[] = {"Xtxt", "Ytxt", "Ztxt", "Ctxt", "Atxt"};
+  for (size_t a = 0; a < at.size(); ++a) at[a] = std::round(control<QLineEdit>(fields[a])->text().toDouble() * 100);
+  return at;
+}
+
+// The path window of the current project, drawn from where the axes stand now. Each pass of the
+// read cycle adds the positions it showed to the trail, once the last of them (A) is shown:
+// X to A are read one after the other, so the five belong together. Nothing is read for it.
+void SystemControl::openPath() {
+  if (path_) return path_->raise();
+  path_ = new PathWindow(this, control<QLineEdit>("Dgtxt")->text().toInt());
+  path_->setStart(shownPosition());
+  connect(&exchange(), &Exchange::fieldShown, path_, [this](const Name& field) {
+    if (field == QLatin1String("Atxt")) path_->addTrailPoint(shownPosition());
+  });
+  path_->show();
 }
 
 }  // namespace lorvane::screens

@@ -1,0 +1,135 @@
+// The path window "路径预览": opened from the project screen and from the system control screen,
+// where it draws the positions the read cycle shows over the planned path without asking the
+// controller for anything more.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "link/registers.h"
+#include "projects/backup_file.h"
+#include "screen_env.h"
+#include "screens/project/path_window.h"
+#include "screens/run/system_control.h"
+
+using namespace lorvane;
+using lorvane::test::ScreenEnv;
+
+namespace {
+
+// The demonstration project, its last step leaving X where the arc ended, kept by the
+// controller and backed up to a file.
+class PathWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    using R = sim::ControllerModel::Result;
+    env.model.loadDemo();
+    ASSERT_EQ(env.model.writeRegister(reg::CurrentStep, 4), R::Ok);
+    ASSERT_EQ(env.model.writeRegister(reg::NormalRunMode[reg::X], 0), R::Ok);
+    ASSERT_EQ(env.model.writeRegister(reg::CurrentStep, 1), R::Ok);
+    ASSERT_EQ(env.model.writeCoil(coil::SaveProject, true), R::Ok);
+    env.model.advance(2500);
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+    ASSERT_TRUE(env.model.save(dir.filePath("state.json"), &error));
+    QFile state(dir.filePath("state.json"));
+    ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+    const auto backup = projects::fromSimState(state.readAll(), &error);
+    ASSERT_TRUE(backup) << error.toStdString();
+    file = dir.filePath("projects.json");
+    ASSERT_TRUE(projects::save(*backup, file, &error));
+    env.start();
+    env.click("Okcmd");
+  }
+  screens::PathWindow* windowOf(QWidget* screen) { return screen->findChild<screens::PathWindow*>("Pathfrm"); }
+
+  ScreenEnv env;
+  QTemporaryDir dir;
+  QString file;
+};
+
+TEST_F(PathWindowTest, ProjectScreenOpensItForTheProjectShown) {
+  env.click("Efcmd");
+  ui::Screen* s = env.currentScreen();
+  ASSERT_EQ(s->objectName(), "Mainfrm12");
+  env.drive(s);
+  env.ticks(8);
+  ASSERT_EQ(env.text("PRtxt"), "1");
+  env.click("LJcmd");
+  screens::PathWindow* w = windowOf(s);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->windowTitle(), "路径预览");
+  EXPECT_EQ(w->findChild<QSpinBox*>("PRspin")->value(), 1);
+  EXPECT_TRUE(w->canvas()->drawing().plan.moves.empty());
+  QString error;
+  ASSERT_TRUE(w->openFile(file, &error)) << error.toStdString();
+  EXPECT_EQ(w->canvas()->drawing().plan.moves.size(), 4u);
+  EXPECT_FALSE(w->openFile(dir.filePath("state.json"), &error)) << "a state file is not a backup";
+  EXPECT_EQ(w->canvas()->drawing().plan.moves.size(), 4u) << "the drawing shown stays";
+  w->setProject(2);
+  EXPECT_TRUE(w->canvas()->drawing().plan.moves.empty());
+}
+
+// The requests of a run of the demonstration project, with the window closed and then open, and
+// the trail the open window drew.
+TEST_F(PathWindowTest, TrailFollowsTheRunToThePlannedEndWithNoRequestAdded) {
+  env.click("Xkcmd");
+  auto* s = qobject_cast<screens::SystemControl*>(env.currentScreen());
+  ASSERT_NE(s, nullptr);
+  env.drive(s);
+  QList<double> perTick;  // requests per tick of each run
+  const auto run = [&] {
+    env.ticks(22);
+    env.takeSent();
+    env.click("Qdcmd");
+    QList<QByteArray> sent;
+    int ticks = 0;
+    for (; ticks < 2000 && (ticks < 5 || env.model.running()); ++ticks) {
+      env.ticks(1);
+      sent << env.takeSent();
+    }
+    env.ticks(22);  // the positions where the run ended
+    sent << env.takeSent();
+    perTick << double(sent.size()) / (ticks + 22);
+    return sent;
+  };
+  const QList<QByteArray> closed = run();
+  ASSERT_FALSE(env.model.running());
+  for (int a = 0; a < reg::AxisCount; ++a) env.model.setPosition(a, 0);
+  env.ticks(22);
+
+  env.click("LJcmd");
+  screens::PathWindow* w = s->pathWindow();
+  ASSERT_NE(w, nullptr);
+  QString error;
+  ASSERT_TRUE(w->openFile(file, &error)) << error.toStdString();
+  const QList<QByteArray> open = run();
+
+  ASSERT_EQ(perTick.size(), 2);
+  EXPECT_NEAR(perTick[1], perTick[0], 0.005) << closed.size() << " requests closed, " << open.size() << " open";
+  QList<QByteArray> kindsClosed = closed, kindsOpen = open;
+  std::sort(kindsClosed.begin(), kindsClosed.end());
+  kindsClosed.erase(std::unique(kindsClosed.begin(), kindsClosed.end()), kindsClosed.end());
+  std::sort(kindsOpen.begin(), kindsOpen.end());
+  kindsOpen.erase(std::unique(kindsOpen.begin(), kindsOpen.end()), kindsOpen.end());
+  EXPECT_EQ(kindsOpen, kindsClosed) << "the same requests, none added";
+
+  const path::Drawing& d = w->canvas()->drawing();
+  ASSERT_EQ(d.plan.moves.size(), 4u);
+  ASSERT_GE(d.trail.size(), 4u);
+  for (int a = 0; a < reg::AxisCount; ++a)
+    EXPECT_NEAR(d.trail.back()[static_cast<size_t>(a)], d.plan.end()[static_cast<size_t>(a)], 1) << "axis " << a;
+  EXPECT_EQ(d.plan.end()[reg::X], 9000);
+
+  // The window of the demonstration's run, for the README.
+  if (qEnvironmentVariableIsSet("LORVANE_UPDATE_DRAWINGS")) {
+    w->resize(960, 720);
+    w->grab().save(QStringLiteral(LORVANE_SOURCE_DIR "/docs/screens/path_window.png"));
+  }
+}
+
+}  // namespace
