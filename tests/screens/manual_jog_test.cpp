@@ -159,28 +159,38 @@ TEST(ManualJog, LostPortWhileACoilMayBeOnWarnsThatTheAxisMayStillRun) {
 
 }  // namespace
 
-// A jog held while the adapter is pulled: the OFF the program knows it owes belongs to the port.
-// Once the adapter is back and the operator opens the port with "确定", it is the first frame sent,
-// and the operator is told when it got through.
+// A jog held while the adapter is pulled, or let go just before with its OFF not yet echoed: the
+// OFF the program knows it owes belongs to the port. Once the adapter is back and the operator
+// opens the port with "确定", it is the first frame sent, and the operator is told when it got
+// through.
 TEST(ManualJog, AnOffOwedWhenThePortWasLostIsTheFirstFrameWhenItIsOpenAgain) {
-  ScreenEnv env;
-  openJog(env);
-  env.press("CFcmd");
-  ASSERT_TRUE(tickUntil(env, [&] { return env.model.coil(coil::Reverse[reg::C]); }, 3));
-  env.boxes.clear();
-  env.port()->unplug();
-  ASSERT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }));
-  EXPECT_EQ(env.boxes, QStringList{"串口通讯中断，轴可能仍在运行，请立即检查设备！"});
-  ASSERT_TRUE(ScreenEnv::until([&] { return env.map().current()->objectName() == "Mainfrm1"; }));
-  EXPECT_TRUE(env.model.coil(coil::Reverse[reg::C])) << "the axis still runs while the port is away";
-  env.boxes.clear();
-  env.click("Okcmd");
-  env.drive(env.currentScreen());
-  env.ticks(3);
-  const QList<QByteArray> sent = env.takeSent();
-  ASSERT_FALSE(sent.isEmpty());
-  EXPECT_EQ(sent.first(), coilBody(coil::Reverse[reg::C], false));
-  EXPECT_FALSE(env.model.coil(coil::Reverse[reg::C]));
-  EXPECT_TRUE(ScreenEnv::until([&] { return env.boxes.contains(ui::stopDeliveredText()); }))
-      << env.boxes.join(", ").toStdString();
+  for (const bool letGo : {false, true}) {
+    SCOPED_TRACE(letGo ? "let go, the OFF not yet echoed" : "held");
+    ScreenEnv env;
+    openJog(env);
+    env.press("CFcmd");
+    ASSERT_TRUE(tickUntil(env, [&] { return env.model.coil(coil::Reverse[reg::C]); }, 3));
+    env.port()->setSilent(letGo);  // the OFF goes out and is lost with the line
+    if (letGo) {
+      env.release("CFcmd");
+      env.ticks(1);
+      ASSERT_TRUE(env.takeSent().contains(coilBody(coil::Reverse[reg::C], false)));
+    }
+    env.boxes.clear();
+    env.port()->unplug();
+    ASSERT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }));
+    EXPECT_EQ(env.boxes, QStringList{"串口通讯中断，轴可能仍在运行，请立即检查设备！"});
+    ASSERT_TRUE(ScreenEnv::until([&] { return env.map().current()->objectName() == "Mainfrm1"; }));
+    EXPECT_TRUE(env.model.coil(coil::Reverse[reg::C])) << "the axis still runs while the port is away";
+    env.boxes.clear();
+    env.click("Okcmd");
+    env.drive(env.currentScreen());
+    env.ticks(3);
+    const QList<QByteArray> sent = env.takeSent();
+    ASSERT_FALSE(sent.isEmpty());
+    EXPECT_EQ(sent.first(), coilBody(coil::Reverse[reg::C], false));
+    EXPECT_FALSE(env.model.coil(coil::Reverse[reg::C]));
+    EXPECT_TRUE(ScreenEnv::until([&] { return env.boxes.contains(ui::stopDeliveredText()); }))
+        << env.boxes.join(", ").toStdString();
+  }
 }
