@@ -396,6 +396,11 @@ void Exchange::run(const Effects& effects, const Name& button) {
 
 void Exchange::lockField(const Name& field) { fields_[field].locked = true; }
 
+void Exchange::clickField(const Name& field) {
+  const FieldState& f = fields_.value(field);
+  if (f.lastRead || f.edited) lockField(field);
+}
+
 void Exchange::typeField(const Name& field, const QString& text) {
   FieldState& f = fields_[field];
   f.text = text;

@@ -48,6 +48,10 @@ class Exchange : public QObject {
 
   // Operator actions.
   void lockField(const Name& field);
+  // Clicked into: reads no longer overwrite a field that shows a value. One that has shown nothing
+  // read yet goes on being read until the operator's first key, else it would never be read and
+  // every download that writes it would be refused.
+  void clickField(const Name& field);
   void typeField(const Name& field, const QString& text);
   void click(const Name& button);
   void press(const Name& button);

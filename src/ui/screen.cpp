@@ -145,8 +145,11 @@ void Screen::bindControls() {
   // An entry field's initial text is only a placeholder: it counts once read or typed.
   for (ValueField* f : findChildren<ValueField*>()) {
     const QString name = f->objectName();
-    connect(f, &ValueField::clicked, this, [this, name] { exchange_.lockField(name); });
-    connect(f, &QLineEdit::textEdited, this, [this, name](const QString& t) { exchange_.typeField(name, t); });
+    connect(f, &ValueField::clicked, this, [this, name] { exchange_.clickField(name); });
+    connect(f, &QLineEdit::textEdited, this, [this, name](const QString& t) {
+      exchange_.lockField(name);
+      exchange_.typeField(name, t);
+    });
   }
   for (const Sequence& s : exchange_.declaration().sequences) {
     const QString name = s.button;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "screens/axes/axis_parameters.h"
 #include "link/exchange.h"
@@ -16,6 +17,7 @@
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;
+using lorvane::test::SimPort;
 
 // Request bodies print as text in failure messages.
 static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
@@ -316,6 +318,37 @@ TEST_F(AxisParametersTest, BackToTheAxisMenu) {
   ASSERT_NE(env.map().current(), nullptr);
   EXPECT_EQ(env.map().current()->objectName(), "Mainfrm3");
   EXPECT_EQ(env.port(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A field clicked into before its first value arrives, and left untyped, goes on being read: the
+// download is not refused for it, and writes what the controller held.
+TEST(AxisParameters, AFieldOnlyClickedIntoIsStillRead) {
+  ScreenEnv env;
+  env.model.writeRegister(reg::AxisParamReg[0][reg::X], 16);
+  env.onOpen = [&](SimPort& p) { p.setPacing(200, [&env] { return double(env.now); }); };
+  env.start();
+  env.click("Okcmd");
+  env.drive(env.currentScreen());
+  env.click("Refcmd");
+  env.click("Xcmd");
+  ui::Screen* screen = env.currentScreen();
+  ASSERT_EQ(screen->objectName(), "Mainfrm5");
+  env.drive(screen);
+  QTest::mouseClick(screen->control<QLineEdit>("WQtxt"), Qt::LeftButton);
+  ASSERT_TRUE(env.tickUntil([&] { return screen->exchange().lastRead("WQtxt").has_value(); }, 400));
+  EXPECT_EQ(env.text("WQtxt"), "16");
+  const auto allRead = [&] {
+    for (const char* f : {"WQtxt", "TStxt", "JHtxt", "FXtxt", "ZXtxt", "DBtxt", "QPtxt", "JPtxt", "MCtxt", "JLtxt"})
+      if (!screen->exchange().lastRead(f)) return false;
+    return true;
+  };
+  ASSERT_TRUE(env.downloadOnceRead(allRead, "SScmd", 2000));
+  EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(", ").toStdString();
+  EXPECT_EQ(env.model.reg(reg::AxisParamReg[0][reg::X]), 16);
 }
 
 }  // namespace
