@@ -1,7 +1,9 @@
-// A read the controller refuses (an exception reply) shows nothing new: the field keeps what it
-// showed, never the refusal's digits nor a value of 0, and a value never read stays unread, so a
-// write that needs it is still refused. Held on screens whose writes depend on a value read: the
-// teach page's download, the project screen's save and the production count.
+// Refusals (exception replies). A read the controller refuses shows nothing new: the field keeps
+// what it showed, never the refusal's digits nor a value of 0, and a value never read stays unread,
+// so a write that needs it is still refused. Held on screens whose writes depend on a value read:
+// the teach page's download, the project screen's save and the production count. A write refused
+// in the middle of a download ends it there: nothing after it is sent, its button stays red, and
+// reading resumes.
 #include <gtest/gtest.h>
 
 #include "link/encode.h"
@@ -97,6 +99,46 @@ TEST(RefusedRead, ShowsNothingNewAndDoesNotCountAsRead) {
     SCOPED_TRACE(std::string(c.form) + " " + c.field);
     refusedRead(c);
   }
+}
+
+TEST(RefusedWrite, EndsTheDownloadThereLeavesItsButtonRedAndReadingResumes) {
+  ScreenEnv env;
+  env.model.writeRegister(reg::CurrentStep, 3);
+  const QByteArray refusedWrite = writeWordBody(reg::TeachSpeed[2], "0003");
+  int refused = 0;
+  env.onOpen = [&](SimPort& p) {
+    QObject::connect(&p, &SimPort::requestSeen, &p, [&, port = &p](const QByteArray& frame) {
+      if (frame.mid(1, frame.size() - 5) != refusedWrite) return;
+      port->slave().refuseNext(1, sim::kDeviceFailure);
+      ++refused;
+    });
+  };
+  env.openDirect("Mainfrm16");
+  ASSERT_TRUE(env.tickUntil([&] {
+    const Exchange& ex = env.currentScreen()->exchange();
+    return ex.lastRead("SUtxt") && ex.lastRead("DU3txt");
+  }));
+  const char* speeds[] = {"SUtxt", "SU1txt", "SU2txt", "SU3txt"};
+  for (int i = 0; i < 4; ++i) env.type(speeds[i], QString::number(i + 1));
+  env.takeSent();
+  env.click("XZ1cmd");
+  ASSERT_TRUE(env.tickUntil([&] { return refused > 0; }, 40));
+  env.ticks(20);
+  QList<QByteArray> writes;
+  bool readAfter = false;
+  for (const QByteArray& b : env.takeSent()) {
+    if (b.startsWith("0103")) readAfter = !writes.isEmpty();
+    else writes << b;
+  }
+  EXPECT_EQ(writes, (QList<QByteArray>{writeWordBody(reg::TeachSpeed[0], "0001"), writeWordBody(reg::TeachSpeed[1], "0002"),
+                                       refusedWrite}))
+      << "nothing after the refused write";
+  EXPECT_EQ(refused, 1) << "a refused write is not repeated";
+  EXPECT_TRUE(env.isRed("XZ1cmd"));
+  EXPECT_TRUE(readAfter);
+  EXPECT_EQ(env.model.stepRegister(1, 3, reg::TeachSpeed[1]), 2);
+  EXPECT_EQ(env.model.stepRegister(1, 3, reg::TeachSpeed[2]), 0);
+  EXPECT_EQ(env.shown("SU2txt"), "0") << "read back as the controller holds it, not the refusal's digits";
 }
 
 }  // namespace

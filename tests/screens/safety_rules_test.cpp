@@ -1,11 +1,14 @@
 // What must reach the controller goes ahead of everything else, held directly on the screens that
 // have it: a jog's OFF at the release and a stop, each while a write clicked before it goes
-// unanswered and is to be repeated because its replies are lost. An axis must not run on while
-// the write repeats up to the silent-tick limit.
+// unanswered and is to be repeated because its replies are lost (an axis must not run on while
+// the write repeats up to the silent-tick limit), and the OFF while a message box is open, when
+// nothing else goes out.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <functional>
 
+#include "link/encode.h"
 #include "link/frames.h"
 #include "link/registers.h"
 #include "screen_env.h"
@@ -92,6 +95,41 @@ TEST(SafetyRules, WhatMustReachTheControllerGoesAheadOfAWriteRepeatingUnanswered
     env.port()->dropNext(0);
     EXPECT_TRUE(env.tickUntil([&] { return c.carriedOut(env); }, 40));
   }
+}
+
+// While a message box is open nothing goes out but OFFs and stops: a jog let go as the operator
+// clicks a download that is refused has its OFF sent while the refusal is on the screen, and not
+// one read; reading resumes once the box is closed.
+TEST(SafetyRules, WhileAMessageBoxIsOpenOnlyTheOffGoesOut) {
+  ScreenEnv env;
+  env.model.writeRegister(reg::CurrentStep, 3);
+  env.openDirect("Mainfrm16");
+  ASSERT_TRUE(env.tickUntil([&] { return teachValuesRead(env); }));
+  env.type("SUtxt", "abc");
+  env.press("ZHcmd");
+  ASSERT_TRUE(env.tickUntil([&] { return env.model.coil(coil::TeachForward[0]); }, 20));
+  env.ticks(1);
+  env.takeSent();
+  QList<QByteArray> duringBox;
+  bool offInDuringBox = false;
+  env.whileBoxOpen = [&](const QString&) {
+    for (int t = 0; t < 10; ++t) {
+      env.ticks(1);
+      duringBox << env.takeSent();
+    }
+    offInDuringBox = !env.model.coil(coil::TeachForward[0]);
+  };
+  env.click("XZ1cmd");  // the click takes the focus: the jog is let go; the download is refused
+  ASSERT_TRUE(env.until([&] { return !env.boxes.isEmpty() && !env.whileBoxOpen; }));
+  EXPECT_EQ(env.boxes, QStringList{msg::notANumber()});
+  ASSERT_FALSE(duringBox.isEmpty());
+  for (const QByteArray& b : duringBox) EXPECT_EQ(b, coilBody(coil::TeachForward[0], false));
+  EXPECT_TRUE(offInDuringBox);
+  ASSERT_TRUE(env.until([&] { return !qApp->activeModalWidget(); }));
+  env.ticks(3);
+  const QList<QByteArray> after = env.takeSent();
+  ASSERT_FALSE(after.isEmpty());
+  EXPECT_TRUE(after.first().startsWith("0103")) << "reading resumes: " << after.first().constData();
 }
 
 }  // namespace
