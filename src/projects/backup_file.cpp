@@ -180,14 +180,19 @@ std::optional<Backup> fromJson(const QByteArray& json, QString* error) {
   return b;
 }
 
-bool save(const Backup& backup, const QString& path, QString* error) {
+bool writeFileWhole(const QString& path, const QByteArray& data, QString* error) {
+  const bool earlier = QFile::exists(path);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(toJson(backup)) < 0 || !file.commit()) {
-    *error = tr("%1: %2").arg(path, file.errorString());
-    return false;
-  }
-  return true;
+  // What is still in the write buffer is written before the commit and checked here: commit()
+  // writes it out too but does not report a disk that fills up then, and would put the half
+  // file in place of the earlier one.
+  if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush() && file.commit()) return true;
+  *error = earlier ? tr("%1: %2; the earlier file is left as it was").arg(path, file.errorString())
+                   : tr("%1: %2").arg(path, file.errorString());
+  return false;
 }
+
+bool save(const Backup& backup, const QString& path, QString* error) { return writeFileWhole(path, toJson(backup), error); }
 
 std::optional<Backup> load(const QString& path, QString* error) {
   QFile file(path);

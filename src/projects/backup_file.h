@@ -52,6 +52,10 @@ QByteArray toJson(const Backup& backup);
 // not one of the controller's).
 std::optional<Backup> fromJson(const QByteArray& json, QString* error);
 
+// Writes the data into a new file beside path and puts it in place of path only once it is whole:
+// a write that fails part way (a full disk) leaves an earlier file at path as it was, and the
+// error says so.
+bool writeFileWhole(const QString& path, const QByteArray& data, QString* error);
 // Writes the file whole or not at all.
 bool save(const Backup& backup, const QString& path, QString* error);
 std::optional<Backup> load(const QString& path, QString* error);

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSaveFile>
 #include <QSerialPort>
 #include <QSocketNotifier>
 #include <QTextStream>
@@ -238,9 +237,9 @@ int restore(Transfer& t, const Backup& b, int only, bool yes, bool quiet) {
 }
 
 bool writeWhole(const QString& path, const QByteArray& data) {
-  QSaveFile f(path);
-  if (f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit()) return true;
-  err() << tr("lorvane-projects: %1: %2\n").arg(path, f.errorString());
+  QString why;
+  if (writeFileWhole(path, data, &why)) return true;
+  err() << tr("lorvane-projects: %1\n").arg(why);
   return false;
 }
 

@@ -20,6 +20,12 @@ class Form : public QWidget {
  public:
   explicit Form(const QString& formName, QWidget* parent = nullptr);
 
+  // The bound of Qt's cache of drawn pieces (scroll bars, frames), set when the first window is
+  // made. The cache keys them by the palette of the widget drawn, and every window the program
+  // opens has palettes of its own: without a bound it fills for as long as screens change, up to
+  // Qt's default of 10 MB, with pieces of windows long closed. What one window needs is far less.
+  static constexpr int kStylePixmapsKb = 1024;
+
   // Runs when the screen is loaded, before it is shown. False: the screen cannot run.
   virtual bool load() { return true; }
   // Runs before the screen is unloaded or hidden for another: releases what it holds. False when

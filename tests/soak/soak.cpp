@@ -13,12 +13,14 @@
 //            time, or the operator was told the axis may still run;
 //   shown  - a field shows only a value its register held since the read was sent;
 //   port   - never two ports open at once, and the program never ends by itself;
-//   memory - resident memory does not grow between the warm-up and the end (unsanitized builds).
+//   memory - what the program holds on its heap does not grow from the warm-up, once every cache
+//            is full, to the end, nor does resident memory (unsanitized builds).
 // Any break is printed with the seed, the action number, the screen, the control and the values,
 // and the run fails.
 //
-//   soak --seconds N --seed S [--quiet]
+//   soak --seconds N --seed S [--quiet] [--warmup ACTIONS] [--memory-log FILE]
 #include <QApplication>
+#include <QBackingStore>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -31,6 +33,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <malloc.h>
 #include <optional>
 #include <random>
 
@@ -57,28 +60,50 @@ struct Options {
   int seconds = 60;
   quint64 seed = 1;
   bool quiet = false;
-  // Actions before memory is measured: long enough for the traffic monitor's record (the last
-  // 10,000 frames) to fill, so that its growth up to that bound is not counted.
+  // Actions before memory is measured, at least. The warm-up goes on until every screen has been
+  // visited and the traffic record holds its last 10,000 frames (about 2.2 MB), so that whatever
+  // the program keeps (that record, the style's pixmaps with their 1 MB bound, font glyphs) is
+  // full before the figures it is judged by are taken.
   int warmup = 3000;
+  // What the program holds on its heap may grow by this much from the warm-up to the end: a
+  // fixed allowance and half a kilobyte per screen change between the samples compared. A leak of
+  // 1 kB per screen change goes beyond it once more than about 1,000 screen changes lie between
+  // them (a 10-minute run makes several thousand).
+  long heapToleranceKb = 512;
+  double heapTolerancePerChangeKb = 0.5;
+  // Resident memory, a coarse check besides: the allocator keeps what was freed for reuse, up to
+  // the highest the heap has been.
   double rssToleranceMb = 10;  // or this share of the start figure, whichever is larger
   double rssToleranceShare = 0.10;
+  QString memoryLog;  // a line per sample, from the start
 };
 
-// Resident memory now and at its peak, in kB (Linux).
-struct Rss {
-  long nowKb = 0;
+// Memory now, in kB (Linux, glibc): resident, and the heap the program holds. Of the heap in use,
+// the windows' pictures (a backing store per window shown, several MB for a large screen) are
+// counted apart: they come and go with the windows, and are no cache.
+struct Memory {
+  long residentKb = 0;
   long peakKb = 0;
+  long allocatedKb = 0;
+  long picturesKb = 0;
+  long heldKb() const { return allocatedKb - picturesKb; }
 };
-Rss readRss() {
-  Rss r;
+Memory readMemory() {
+  Memory m;
   QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return r;
-  for (const QByteArray& line : f.readAll().split('\n')) {
-    const auto kb = [&] { return line.mid(6).trimmed().split(' ').value(0).toLong(); };
-    if (line.startsWith("VmRSS:")) r.nowKb = kb();
-    if (line.startsWith("VmHWM:")) r.peakKb = kb();
+  if (f.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : f.readAll().split('\n')) {
+      const auto kb = [&] { return line.mid(6).trimmed().split(' ').value(0).toLong(); };
+      if (line.startsWith("VmRSS:")) m.residentKb = kb();
+      if (line.startsWith("VmHWM:")) m.peakKb = kb();
+    }
   }
-  return r;
+  const struct mallinfo2 heap = mallinfo2();
+  m.allocatedKb = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (const QBackingStore* b = w->backingStore())
+      m.picturesKb += static_cast<long>(qint64(b->size().width()) * b->size().height() * 4 / 1024);
+  return m;
 }
 
 int byteAt(const QByteArray& b, int i) { return static_cast<unsigned char>(b[i]); }
@@ -154,9 +179,20 @@ class Soak : public QObject {
   long shownChecked_ = 0, doneChecked_ = 0, doneSkipped_ = 0, offsChecked_ = 0, offsWarned_ = 0;
   long breaks_ = 0;
   QStringList breakLines_;
-  Rss rssStart_, rssEnd_;
-  QList<long> rssSamples_;  // resident kB every kSampleEvery actions after the warm-up
+  long screenChanges_ = 0;
+  // Memory every kSampleEvery actions after the warm-up, on the main screen.
+  struct Sample {
+    long action = 0;
+    long screenChanges = 0;
+    Memory memory;
+  };
+  QList<Sample> samples_;
+  Memory memoryEnd_;
   static constexpr int kSampleEvery = 250;
+  QString warmupMissing() const;
+  bool warmedUp() const { return action_ >= opt_.warmup && warmupMissing().isEmpty(); }
+  void judgeMemory();
+  QStringList memoryLines_;
   bool ended_ = false;
 
   // The values each read request found in the controller, per (register, count), oldest first;
@@ -559,10 +595,14 @@ void Soak::afterAction() {
     fail(QStringLiteral("port"), QString(), QStringLiteral("%1 ports open at once").arg(env_.openAtOnce));
     env_.openAtOnce = 1;
   }
-  if (env_.boxes.size() > 2000) {  // keep the soak's own record small
-    for (Off& o : offs_) o.boxesAt = std::max<qsizetype>(0, o.boxesAt - 1000);
-    env_.boxes.remove(0, 1000);
-    env_.boxTitles.remove(0, std::min<qsizetype>(1000, env_.boxTitles.size()));
+  if (env_.boxes.size() > 100) {
+    // The soak's own record stays small (its memory is measured with the program's): the boxes
+    // no release still waits on go.
+    qsizetype cut = env_.boxes.size();
+    for (const Off& o : offs_) cut = std::min(cut, o.boxesAt);
+    for (Off& o : offs_) o.boxesAt -= cut;
+    env_.boxes.remove(0, cut);
+    env_.boxTitles.remove(0, std::min(cut, env_.boxTitles.size()));
   }
 }
 
@@ -770,13 +810,116 @@ void Soak::pressing(std::uint16_t coil, const QString& button) {
   env_.press(button);
 }
 
+// ---- memory ----------------------------------------------------------------------------------
+
+// What the warm-up still waits for: screens not visited yet, the traffic record not yet full.
+QString Soak::warmupMissing() const {
+  QStringList missing;
+  for (const QString& n : shell::formNames())
+    if (!visits_.contains(n)) missing << n;
+  const std::size_t events = Traffic::instance().history().size();
+  QString what = missing.isEmpty() ? QString() : QStringLiteral("screens not visited: %1").arg(missing.join(' '));
+  if (events < Traffic::kHistory)
+    what += QStringLiteral("%1traffic record at %2 of %3 events").arg(what.isEmpty() ? "" : "; ").arg(events).arg(Traffic::kHistory);
+  return what;
+}
+
+// The heap the program holds: the lowest of the first samples after the warm-up against the
+// lowest of the last ones (the lowest, because what comes and goes, the traffic record's frames
+// of one length or another, only ever adds a little). Resident memory: typical (median) figures,
+// as a coarse check.
+void Soak::judgeMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+  const bool sanitized = true;  // AddressSanitizer keeps what is freed for a while: no figure means anything
+#else
+  const bool sanitized = false;
+#endif
+  const qsizetype window = std::min<qsizetype>(8, samples_.size() / 2);
+  if (samples_.isEmpty()) {
+    memoryLines_ << QStringLiteral("memory: not judged, the warm-up did not end in the time of the run (%1)").arg(warmupMissing());
+    return;
+  }
+  const Sample& first = samples_.first();
+  memoryLines_ << QStringLiteral("memory: warm-up over at action %1 (%2 screen changes; every screen visited, traffic record full): "
+                                 "resident %3 kB, heap in use %4 kB of which windows' pictures %5 kB, held %6 kB")
+                      .arg(first.action)
+                      .arg(first.screenChanges)
+                      .arg(first.memory.residentKb)
+                      .arg(first.memory.allocatedKb)
+                      .arg(first.memory.picturesKb)
+                      .arg(first.memory.heldKb());
+  memoryLines_ << QStringLiteral("memory: at the end, action %1 (%2 screen changes): resident %3 kB (peak %4 kB), heap in use "
+                                 "%5 kB of which windows' pictures %6 kB, held %7 kB")
+                      .arg(action_)
+                      .arg(screenChanges_)
+                      .arg(memoryEnd_.residentKb)
+                      .arg(memoryEnd_.peakKb)
+                      .arg(memoryEnd_.allocatedKb)
+                      .arg(memoryEnd_.picturesKb)
+                      .arg(memoryEnd_.heldKb());
+  if (sanitized || window < 2) {
+    memoryLines_ << QStringLiteral("memory: not judged (%1)")
+                        .arg(sanitized ? QStringLiteral("AddressSanitizer") : QStringLiteral("%1 samples after the warm-up, too few").arg(samples_.size()));
+    return;
+  }
+  const QList<Sample> early = samples_.mid(0, window);
+  const QList<Sample> late = samples_.mid(samples_.size() - window);
+  const auto lowest = [](const QList<Sample>& v) {
+    long low = v.first().memory.heldKb();
+    for (const Sample& x : v) low = std::min(low, x.memory.heldKb());
+    return low;
+  };
+  const auto median = [](const QList<Sample>& v) {
+    QList<long> r;
+    for (const Sample& x : v) r << x.memory.residentKb;
+    std::sort(r.begin(), r.end());
+    return r[r.size() / 2];
+  };
+  const long heldEarly = lowest(early), heldLate = lowest(late);
+  const long changes = late.first().screenChanges - early.first().screenChanges;
+  const long heapAllowKb = opt_.heapToleranceKb + static_cast<long>(opt_.heapTolerancePerChangeKb * double(changes));
+  const long rssEarly = median(early), rssLate = median(late);
+  const long rssAllowKb = static_cast<long>(std::max(opt_.rssToleranceMb * 1024, rssEarly * opt_.rssToleranceShare));
+  memoryLines_ << QStringLiteral("memory: heap held, lowest of the first %1 samples %2 kB, of the last %1 %3 kB: %4 kB over %5 screen "
+                                 "changes (allowed %6 kB: 512 kB and 0.5 kB a change); resident, typical %7 kB early, %8 kB late "
+                                 "(allowed %9 kB more); %10 samples")
+                      .arg(window)
+                      .arg(heldEarly)
+                      .arg(heldLate)
+                      .arg(heldLate - heldEarly, 0, 10)
+                      .arg(changes)
+                      .arg(heapAllowKb)
+                      .arg(rssEarly)
+                      .arg(rssLate)
+                      .arg(rssAllowKb)
+                      .arg(samples_.size());
+  if (heldLate - heldEarly > heapAllowKb)
+    fail(QStringLiteral("memory"), QString(),
+         QStringLiteral("the heap the program holds grew from %1 kB to %2 kB over %3 screen changes (allowed %4 kB more)")
+             .arg(heldEarly)
+             .arg(heldLate)
+             .arg(changes)
+             .arg(heapAllowKb));
+  if (rssLate > rssEarly + rssAllowKb)
+    fail(QStringLiteral("memory"), QString(),
+         QStringLiteral("resident memory grew from %1 kB to %2 kB (medians of the first and last %3 samples; allowed %4 kB more)")
+             .arg(rssEarly)
+             .arg(rssLate)
+             .arg(window)
+             .arg(rssAllowKb));
+}
+
 // ---- the run ---------------------------------------------------------------------------------
 
 int Soak::run() {
   env_.onOpen = [this](SimPort& p) { onPortOpened(p); };
   connect(&env_.map(), &shell::ScreenMap::changed, this, [this](ui::Form* f) {
-    if (f) ++visits_[f->objectName()];
+    if (!f) return;
+    ++visits_[f->objectName()];
+    ++screenChanges_;
   });
+  FILE* log = opt_.memoryLog.isEmpty() ? nullptr : std::fopen(qPrintable(opt_.memoryLog), "w");
+  bool sampleDue = false;
   connect(&env_.map(), &shell::ScreenMap::programEnds, this, [this] {
     fail(QStringLiteral("port"), QString(), QStringLiteral("the program ended by itself"));
     ended_ = true;
@@ -794,50 +937,39 @@ int Soak::run() {
   sinceTick_.start();
   env_.start();
   watch();
-  bool warmedUp = false;
   while (!ended_ && wall_.elapsed() < qint64(opt_.seconds) * 1000) {
     act();
     afterAction();
     checkOffs();
-    if (!warmedUp && action_ >= opt_.warmup) {
-      warmedUp = true;
-      rssStart_ = readRss();
+    // Every kSampleEvery actions, at the next moment the main screen is the only window: samples
+    // taken with the same window open, not with whichever screen the operator is on.
+    if (action_ % kSampleEvery == 0) sampleDue = true;
+    if (sampleDue && formName() == kMain && env_.map().loadedForms().size() == 1) {
+      sampleDue = false;
+      // The screens left are deleted first, as the program's event loop does between two events
+      // (the soak's own loop runs events without it; they would wait for the next nested wait).
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      const Memory m = readMemory();
+      if (!samples_.isEmpty() || warmedUp()) samples_ << Sample{action_, screenChanges_, m};
+      if (log) {
+        // action, seconds, screen changes, resident, heap in use, windows' pictures, heap held (kB),
+        // traffic record events
+        std::fprintf(log, "%ld %lld %ld %ld %ld %ld %ld %zu\n", action_, wall_.elapsed() / 1000, screenChanges_, m.residentKb,
+                     m.allocatedKb, m.picturesKb, m.heldKb(), Traffic::instance().history().size());
+        std::fflush(log);
+      }
     }
-    if (warmedUp && action_ % kSampleEvery == 0) rssSamples_ << readRss().nowKb;
     if (!opt_.quiet && action_ % 1000 == 0)
       std::fprintf(stderr, "action %ld, %lld s, screen %s, breaks %ld, resident %ld kB\n", action_,
-                   wall_.elapsed() / 1000, qPrintable(formName()), breaks_, readRss().nowKb);
+                   wall_.elapsed() / 1000, qPrintable(formName()), breaks_, readMemory().residentKb);
   }
+  if (log) std::fclose(log);
   if (env_.port()) harvest(env_.port(), true);
-  rssEnd_ = readRss();
+  memoryEnd_ = readMemory();
   // Releases still open at the end: given their time, then judged.
   for (int i = 0; i < 40 && !offs_.isEmpty() && !ended_; ++i) ticks(1);
 
-  // Memory: judged where the figures mean something (not under AddressSanitizer's quarantine).
-#if defined(__SANITIZE_ADDRESS__)
-  const bool sanitized = true;
-#else
-  const bool sanitized = false;
-#endif
-  // The heap breathes by a few MB from one moment to the next: the typical figure of the first
-  // samples after the warm-up is compared with that of the last ones (medians of up to eight).
-  const auto median = [](QList<long> v) {
-    if (v.isEmpty()) return 0L;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
-  const qsizetype window = std::min<qsizetype>(8, rssSamples_.size() / 2);
-  const long early = median(rssSamples_.mid(0, window));
-  const long late = median(rssSamples_.mid(rssSamples_.size() - window));
-  const double allowKb = std::max(opt_.rssToleranceMb * 1024, early * opt_.rssToleranceShare);
-  const bool judgeRss = sanitized ? false : window >= 2;
-  if (judgeRss && late > early + allowKb)
-    fail(QStringLiteral("memory"), QString(),
-         QStringLiteral("resident memory grew from %1 kB to %2 kB (medians of the first and last %3 samples; allowed %4 kB more)")
-             .arg(early)
-             .arg(late)
-             .arg(window)
-             .arg(long(allowKb)));
+  judgeMemory();
 
   QStringList all = shell::formNames();
   QStringList missing;
@@ -860,11 +992,7 @@ int Soak::run() {
   std::printf("checked: %ld shown values, %ld done writes (%ld not checkable), %ld releases OFF, %ld releases warned, "
               "%ld releases judged with a later one\n",
               shownChecked_, doneChecked_, doneSkipped_, offsChecked_, offsWarned_, offsHandedOn_);
-  std::printf("memory: resident %ld kB (peak %ld kB) after the warm-up of %d actions, %ld kB (peak %ld kB) at the end; "
-              "typical %ld kB early, %ld kB late, %lld samples%s\n",
-              rssStart_.nowKb, rssStart_.peakKb, opt_.warmup, rssEnd_.nowKb, rssEnd_.peakKb, early, late,
-              static_cast<long long>(rssSamples_.size()),
-              judgeRss ? "" : sanitized ? " (not judged under AddressSanitizer)" : " (too short a run to judge)");
+  for (const QString& l : memoryLines_) std::printf("%s\n", qPrintable(l));
   std::printf("invariant breaks: %ld\n", breaks_);
   for (const QString& l : breakLines_) std::printf("  %s\n", qPrintable(l));
   std::fflush(stdout);
@@ -885,8 +1013,9 @@ int main(int argc, char** argv) {
     else if (a == QLatin1String("--seed")) o.seed = next.toULongLong(), ++i;
     else if (a == QLatin1String("--warmup")) o.warmup = next.toInt(), ++i;
     else if (a == QLatin1String("--quiet")) o.quiet = true;
+    else if (a == QLatin1String("--memory-log")) o.memoryLog = next, ++i;
     else {
-      std::fprintf(stderr, "usage: soak [--seconds N] [--seed S] [--warmup ACTIONS] [--quiet]\n");
+      std::fprintf(stderr, "usage: soak [--seconds N] [--seed S] [--warmup ACTIONS] [--quiet] [--memory-log FILE]\n");
       return 2;
     }
   }
