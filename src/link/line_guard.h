@@ -113,15 +113,11 @@ class LineGuard {
   const Owed* inFlight() const { return state_ == State::Waiting && !owed_.empty() ? &owed_.back() : nullptr; }
   // A copy of this request is owed (sending it again is a resend).
   bool owes(const Request& request) const;
-  const std::deque<Owed>& owed() const { return owed_; }
   // When the line was last known in step: values taken before a loss of step found later are
   // counted from here.
   std::int64_t inStepSince() const { return inStepSince_; }
   int slowReplyMs() const { return slowReplyMs_; }
   int repeatGuardMs() const { return repeatGuardMs_; }
-  int answersTaken() const { return answersTaken_; }
-  // Everything owed is forgotten (the port was opened on another device).
-  void reset() { *this = LineGuard(); }
 
  private:
   struct Taken {
