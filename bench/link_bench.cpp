@@ -32,9 +32,9 @@
 #include <optional>
 
 #include "link/exchange.h"
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
-#include "link/reply.h"
+#include "frames/reply.h"
 #include "link/wait.h"
 #include "ui/monitor.h"
 

@@ -38,8 +38,8 @@
 #include <limits>
 #include <string>
 
-#include "link/encode.h"
-#include "link/frames.h"
+#include "frames/encode.h"
+#include "frames/frames.h"
 #include "reference.h"
 
 using lorvane::Write;

@@ -22,8 +22,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/decode.h"
-#include "link/reply.h"
+#include "frames/decode.h"
+#include "frames/reply.h"
 #include "reference.h"
 
 using lorvane::FrameAssembler;

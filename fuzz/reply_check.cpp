@@ -27,8 +27,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/reply.h"
-#include "link/request.h"
+#include "frames/reply.h"
+#include "frames/request.h"
 #include "reference.h"
 
 using lorvane::Request;

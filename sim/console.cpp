@@ -1,4 +1,4 @@
-#include "console.h"
+#include "sim/console.h"
 
 #include <QStringList>
 #include <cmath>

@@ -5,9 +5,9 @@
 #include <QString>
 #include <functional>
 
-#include "faults.h"
-#include "model.h"
-#include "slave.h"
+#include "sim/faults.h"
+#include "sim/model.h"
+#include "sim/slave.h"
 
 namespace lorvane::sim {
 

@@ -9,10 +9,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "console.h"
-#include "faults.h"
-#include "model.h"
-#include "server.h"
+#include "sim/console.h"
+#include "sim/faults.h"
+#include "sim/model.h"
+#include "sim/server.h"
 
 using namespace lorvane::sim;
 

@@ -1,4 +1,4 @@
-#include "model.h"
+#include "sim/model.h"
 
 #include <QFile>
 #include <QJsonArray>

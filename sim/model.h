@@ -28,8 +28,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "link/registers.h"
-#include "runner.h"
+#include "frames/registers.h"
+#include "sim/runner.h"
 
 namespace lorvane::sim {
 

@@ -1,11 +1,11 @@
-#include "runner.h"
+#include "sim/runner.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <set>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 
 namespace lorvane::runner {
 

@@ -1,4 +1,4 @@
-#include "server.h"
+#include "sim/server.h"
 
 #include <QFile>
 #include <unistd.h>

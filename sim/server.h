@@ -13,11 +13,11 @@
 #include <QTimer>
 #include <memory>
 
-#include "faults.h"
-#include "model.h"
-#include "pty.h"
-#include "link/reply.h"
-#include "slave.h"
+#include "sim/faults.h"
+#include "sim/model.h"
+#include "sim/pty.h"
+#include "frames/reply.h"
+#include "sim/slave.h"
 
 namespace lorvane::sim {
 

@@ -1,7 +1,7 @@
-#include "slave.h"
+#include "sim/slave.h"
 
-#include "link/frames.h"
-#include "link/reply.h"
+#include "frames/frames.h"
+#include "frames/reply.h"
 
 namespace lorvane::sim {
 

@@ -5,7 +5,7 @@
 // but cannot carry out with an exception.
 #include <QByteArray>
 
-#include "model.h"
+#include "sim/model.h"
 
 namespace lorvane::sim {
 

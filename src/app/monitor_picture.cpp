@@ -7,13 +7,13 @@
 #include <QTimer>
 #include <utility>
 
-#include "faults.h"
+#include "sim/faults.h"
 #include "link/exchange.h"
 #include "link/link.h"
-#include "link/reply.h"
+#include "frames/reply.h"
 #include "link/wait.h"
-#include "model.h"
-#include "slave.h"
+#include "sim/model.h"
+#include "sim/slave.h"
 #include "ui/monitor.h"
 
 namespace {

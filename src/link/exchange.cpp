@@ -5,9 +5,9 @@
 #include <cmath>
 #include <memory>
 
-#include "link/frames.h"
-#include "link/registers.h"
-#include "link/reply.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
+#include "frames/reply.h"
 
 namespace lorvane {
 

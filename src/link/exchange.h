@@ -16,12 +16,12 @@
 #include <functional>
 #include <optional>
 
-#include "link/declarations.h"
-#include "link/encode.h"
+#include "frames/declarations.h"
+#include "frames/encode.h"
 #include "link/line_guard.h"
 #include "link/link.h"
 #include "link/queue.h"
-#include "link/request.h"
+#include "frames/request.h"
 #include "link/traffic.h"
 
 namespace lorvane {

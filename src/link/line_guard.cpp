@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "link/registers.h"
-#include "link/reply.h"
+#include "frames/registers.h"
+#include "frames/reply.h"
 
 namespace lorvane {
 

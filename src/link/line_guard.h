@@ -31,7 +31,7 @@
 #include <deque>
 #include <optional>
 
-#include "link/request.h"
+#include "frames/request.h"
 
 namespace lorvane {
 

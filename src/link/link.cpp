@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QSerialPort>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 
 namespace lorvane {
 

@@ -11,7 +11,7 @@
 
 #include "link/line_guard.h"
 #include "link/queue.h"
-#include "link/reply.h"
+#include "frames/reply.h"
 
 class QSerialPort;
 

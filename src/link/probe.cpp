@@ -1,8 +1,8 @@
 #include "link/probe.h"
 
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 
 namespace lorvane {
 

@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "link/reply.h"
-#include "link/request.h"
+#include "frames/reply.h"
+#include "frames/request.h"
 
 namespace lorvane {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <deque>
 
-#include "link/declarations.h"
-#include "link/encode.h"
+#include "frames/declarations.h"
+#include "frames/encode.h"
 
 namespace lorvane {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "link/decode.h"
+#include "frames/decode.h"
 #include "link/traffic.h"
 
 namespace lorvane {

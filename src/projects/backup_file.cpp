@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <cmath>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 
 namespace lorvane::projects {
 

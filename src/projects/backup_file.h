@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "link/step_registers.h"
+#include "frames/step_registers.h"
 
 namespace lorvane::projects {
 

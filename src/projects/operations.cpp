@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 
 namespace lorvane::projects {
 

@@ -5,7 +5,7 @@
 #include <QTextStream>
 #include <memory>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 
 namespace lorvane::projects {
 

@@ -6,7 +6,7 @@
 #include <climits>
 #include <optional>
 
-#include "link/request.h"
+#include "frames/request.h"
 #include "link/traffic.h"
 
 namespace lorvane::projects {

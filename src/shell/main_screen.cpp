@@ -10,9 +10,9 @@
 #include <cmath>
 #include <limits>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "ui/controls.h"
 #include "ui/session.h"
 

@@ -2,9 +2,9 @@
 // the controller's refusals, and frames that are dropped, with the reason the operator reads.
 #include <gtest/gtest.h>
 
-#include "link/decode.h"
-#include "link/frames.h"
-#include "link/reply.h"
+#include "frames/decode.h"
+#include "frames/frames.h"
+#include "frames/reply.h"
 
 using namespace lorvane;
 

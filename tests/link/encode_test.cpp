@@ -2,7 +2,7 @@
 // refusing message out.
 #include <gtest/gtest.h>
 
-#include "link/encode.h"
+#include "frames/encode.h"
 
 using namespace lorvane;
 

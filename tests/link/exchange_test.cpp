@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 
 #include "link/exchange.h"
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
 #include "scripted_port.h"
 

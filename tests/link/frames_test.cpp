@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 
 using namespace lorvane;
 

@@ -2,7 +2,7 @@
 // made of each frame or allowed for each request.
 #include <gtest/gtest.h>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/line_guard.h"
 
 using namespace lorvane;

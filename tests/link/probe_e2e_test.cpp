@@ -16,13 +16,13 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
 #include "open_here.h"
 #include "link/port_list.h"
 #include "link/probe.h"
-#include "link/registers.h"
-#include "link/request.h"
+#include "frames/registers.h"
+#include "frames/request.h"
 
 using namespace lorvane;
 using lorvane::test::openHere;

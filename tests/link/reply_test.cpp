@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "link/frames.h"
-#include "link/reply.h"
+#include "frames/frames.h"
+#include "frames/reply.h"
 
 using namespace lorvane;
 

@@ -10,7 +10,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include "model.h"
+#include "sim/model.h"
 #include "projects/backup_file.h"
 
 using namespace lorvane;

@@ -8,8 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "link/registers.h"
-#include "model.h"
+#include "frames/registers.h"
+#include "sim/model.h"
 #include "projects/backup_file.h"
 #include "projects/plot.h"
 

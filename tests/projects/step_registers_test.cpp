@@ -7,8 +7,8 @@
 #include <QSet>
 #include <memory>
 
-#include "link/registers.h"
-#include "link/step_registers.h"
+#include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "screens/project/arc_step.h"
 #include "screens/project/axis_steps.h"
 #include "screens/project/line_step.h"

@@ -11,11 +11,11 @@
 #include <QTimer>
 #include <memory>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "link/traffic.h"
-#include "model.h"
+#include "sim/model.h"
 #include "screen_env.h"
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "projects/operations.h"
 #include "sim_port.h"
 

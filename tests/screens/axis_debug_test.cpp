@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "ui/widgets.h"
 

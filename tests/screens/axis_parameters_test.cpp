@@ -11,8 +11,8 @@
 
 #include "screens/axes/axis_parameters.h"
 #include "link/exchange.h"
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 
 using namespace lorvane;

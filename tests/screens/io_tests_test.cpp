@@ -4,8 +4,8 @@
 
 #include <QLineEdit>
 
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "ui/widgets.h"
 

@@ -3,8 +3,8 @@
 // button within one tick and on a line that loses replies.
 #include <gtest/gtest.h>
 
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "ui/widgets.h"
 

@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "ui/session.h"
 

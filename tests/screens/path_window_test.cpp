@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "projects/backup_file.h"
 #include "screen_env.h"
 #include "screens/project/path_window.h"

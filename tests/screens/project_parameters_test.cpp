@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "ui/widgets.h"
 

@@ -6,11 +6,11 @@
 // reading resumes.
 #include <gtest/gtest.h>
 
-#include "link/encode.h"
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/encode.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
-#include "slave.h"
+#include "sim/slave.h"
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;

@@ -8,9 +8,9 @@
 #include <QApplication>
 #include <functional>
 
-#include "link/encode.h"
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/encode.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 
 using namespace lorvane;

@@ -7,8 +7,8 @@
 #include <QHash>
 #include <QLineEdit>
 
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 
 using namespace lorvane;

@@ -8,7 +8,7 @@
 #include <QListWidget>
 
 #include "link/exchange.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "ui/controls.h"
 #include "ui/session.h"

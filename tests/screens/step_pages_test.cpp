@@ -13,9 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "screens/project/axis_steps.h"
 #include "ui/session.h"

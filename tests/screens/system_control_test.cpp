@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "link/exchange.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/run/system_control.h"
 #include "screen_env.h"
 

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "screens/project/teach_step.h"
 #include "ui/widgets.h"

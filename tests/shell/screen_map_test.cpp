@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screen_env.h"
 #include "ui/controls.h"
 #include "ui/session.h"

@@ -2,8 +2,8 @@
 // malformed command changes nothing.
 #include <gtest/gtest.h>
 
-#include "console.h"
-#include "link/frames.h"
+#include "sim/console.h"
+#include "frames/frames.h"
 
 namespace lorvane::sim {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "model.h"
+#include "sim/model.h"
 
 namespace lorvane::sim {
 namespace {

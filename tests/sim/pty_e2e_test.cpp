@@ -10,8 +10,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "link/frames.h"
-#include "link/registers.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "link/registers.h"
-#include "model.h"
+#include "frames/registers.h"
+#include "sim/model.h"
 #include "sim/runner.h"
 
 namespace lorvane::sim {

@@ -9,9 +9,9 @@
 #include <functional>
 #include <set>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
-#include "link/reply.h"
+#include "frames/reply.h"
 #include "sim_port.h"
 
 namespace lorvane::test {

@@ -2,9 +2,9 @@
 // frame it does not answer changes nothing.
 #include <gtest/gtest.h>
 
-#include "link/frames.h"
-#include "model.h"
-#include "slave.h"
+#include "frames/frames.h"
+#include "sim/model.h"
+#include "sim/slave.h"
 
 namespace lorvane::sim {
 namespace {

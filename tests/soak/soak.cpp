@@ -37,10 +37,10 @@
 #include <optional>
 #include <random>
 
-#include "link/encode.h"
-#include "link/frames.h"
-#include "link/registers.h"
-#include "link/reply.h"
+#include "frames/encode.h"
+#include "frames/frames.h"
+#include "frames/registers.h"
+#include "frames/reply.h"
 #include "link/traffic.h"
 #include "screen_env.h"
 #include "shell/screen_map.h"

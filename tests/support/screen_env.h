@@ -12,7 +12,7 @@
 #include <memory>
 #include <functional>
 
-#include "model.h"
+#include "sim/model.h"
 #include "ui/screen.h"
 #include "shell/screen_map.h"
 #include "sim_port.h"

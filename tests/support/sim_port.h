@@ -10,10 +10,10 @@
 #include <functional>
 #include <memory>
 
-#include "faults.h"
-#include "model.h"
-#include "link/reply.h"
-#include "slave.h"
+#include "sim/faults.h"
+#include "sim/model.h"
+#include "frames/reply.h"
+#include "sim/slave.h"
 
 namespace lorvane::test {
 

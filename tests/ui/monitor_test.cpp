@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "link/exchange.h"
-#include "link/frames.h"
+#include "frames/frames.h"
 #include "link/link.h"
 #include "link/trace.h"
 #include "screen_env.h"

@@ -1,6 +1,6 @@
 #include "screens/axes/axis_debug.h"
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {

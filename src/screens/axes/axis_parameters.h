@@ -2,7 +2,7 @@
 // The axis basic parameter screen Mainfrm5: one screen for the five axes. It reads the
 // ten basic parameters of the selected axis over and over, and "下载并保存数据" writes all ten and
 // has the controller keep them.
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "ui/screen.h"
 
 namespace lorvane::screens {

@@ -1,6 +1,6 @@
 #include "screens/axes/io_tests.h"
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {

@@ -1,7 +1,7 @@
 #include "screens/project/arc_step.h"
 
 #include "link/link.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 

@@ -1,6 +1,6 @@
 #include "screens/project/line_step.h"
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 

@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/project/path_window.h"
 #include "ui/controls.h"
 

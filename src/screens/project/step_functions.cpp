@@ -4,7 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {

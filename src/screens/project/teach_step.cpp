@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QListWidget>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 #include "ui/widgets.h"

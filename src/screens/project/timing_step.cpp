@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "link/link.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 #include "ui/widgets.h"

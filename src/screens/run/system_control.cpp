@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "link/exchange.h"
-#include "link/registers.h"
+#include "frames/registers.h"
 #include "screens/project/path_window.h"
 #include "ui/controls.h"
 

@@ -1,7 +1,6 @@
-#include "link/request.h"
+#include "frames/request.h"
 
-#include "link/frames.h"
-#include "link/reply.h"
+#include "frames/frames.h"
 
 namespace lorvane {
 

@@ -35,7 +35,4 @@ QByteArray frameMessage(const QByteArray& frame);
 // A frame with a right LRC from slave 01, whatever it answers.
 bool isWellFormed(const QByteArray& frame);
 
-// Bytes of a hex text ("0103" -> {1, 3}); empty if the text is not even-length hex.
-QByteArray hexBytes(const QByteArray& hex);
-
 }  // namespace lorvane

@@ -1,9 +1,9 @@
-#include "link/encode.h"
+#include "frames/encode.h"
 
 #include <QCoreApplication>
 #include <limits>
 
-#include "link/frames.h"
+#include "frames/frames.h"
 
 namespace lorvane {
 

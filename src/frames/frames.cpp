@@ -1,4 +1,4 @@
-#include "link/frames.h"
+#include "frames/frames.h"
 
 #include <cmath>
 
@@ -154,6 +154,15 @@ QString scaledText(std::int64_t raw, int divisor) {
   }
   if (neg && mag != 0) text.prepend(QLatin1Char('-'));
   return text;
+}
+
+QByteArray hexBytes(const QByteArray& hex) {
+  if (hex.size() % 2 != 0) return {};
+  for (char c : hex) {
+    const bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    if (!ok) return {};
+  }
+  return QByteArray::fromHex(hex);
 }
 
 }  // namespace lorvane

@@ -1,7 +1,7 @@
-#include "link/reply.h"
+#include "frames/reply.h"
 
-#include "link/frames.h"
-#include "link/request.h"
+#include "frames/frames.h"
+#include "frames/request.h"
 
 namespace lorvane {
 
@@ -26,15 +26,6 @@ QList<QByteArray> FrameAssembler::feed(const QByteArray& bytes) {
     }
   }
   return frames;
-}
-
-QByteArray hexBytes(const QByteArray& hex) {
-  if (hex.size() % 2 != 0) return {};
-  for (char c : hex) {
-    const bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    if (!ok) return {};
-  }
-  return QByteArray::fromHex(hex);
 }
 
 QByteArray frameMessage(const QByteArray& frame) {

@@ -1,11 +1,11 @@
-#include "link/decode.h"
+#include "frames/decode.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 #include <cstdint>
 
-#include "link/frames.h"
-#include "link/reply.h"
+#include "frames/frames.h"
+#include "frames/reply.h"
 
 namespace lorvane {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <variant>
 
-#include "link/declarations.h"
-#include "link/request.h"
+#include "frames/declarations.h"
+#include "frames/request.h"
 
 namespace lorvane {
 

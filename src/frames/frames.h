@@ -35,6 +35,8 @@ QByteArray writeWordBody(std::uint16_t reg, const QByteArray& digits4);
 QByteArray writeLongBody(std::uint16_t reg, const QByteArray& digits8);
 QByteArray coilBody(std::uint16_t coil, bool on);
 QByteArray hex4(std::uint16_t v);
+// Bytes of a hex text ("0103" -> {1, 3}); empty if the text is not even-length hex.
+QByteArray hexBytes(const QByteArray& hex);
 
 // Operator numbers. Full-width digits, signs, point and spaces count as their ASCII forms.
 QString normaliseDigits(const QString& text);

@@ -1,10 +1,10 @@
-#include "link/step_registers.h"
+#include "frames/step_registers.h"
 
 #include <array>
 #include <cmath>
 #include <limits>
 
-#include "link/registers.h"
+#include "frames/registers.h"
 
 namespace lorvane::reg {
 
