@@ -23,6 +23,7 @@ struct Request {
   QByteArray body() const;  // "0103..." without ":" and LRC
   int replyChars() const;   // the whole answer on the line, ":" to LF
   bool isCoil() const { return fn == Fn::WriteCoil; }
+  bool isRead() const { return fn == Fn::Read; }
   // Requests whose answers cannot be told apart: reads of as many registers, writes to the same
   // registers (their echo carries no value), the same coil command.
   bool answerLooksLike(const Request& other) const;

@@ -31,13 +31,15 @@ std::uint64_t nextEngineId() {
 Exchange::Exchange(ScreenDecl decl, QObject* parent)
     : QObject(parent), decl_(std::move(decl)), clock_(programClock), id_(nextEngineId()) {}
 
-Exchange::~Exchange() = default;
+// Operations still under way end here: their caller learns that the engine has gone.
+Exchange::~Exchange() { endOperations(Operation::Result::Cancelled); }
 
 void Exchange::setLink(Link* link) {
   if (link_) disconnect(link_, nullptr, this, nullptr);
   link_ = link;
   if (!link) return;
   connect(link, &Link::frameReceived, this, &Exchange::onFrame);
+  connect(link, &Link::portLost, this, [this] { endOperations(Operation::Result::PortLost); });
   guard().setTrial(link->charMs() > 0);
   // OFFs and stops owed from before: they stand first, and the coils stay counted on until the
   // OFFs are acknowledged.
@@ -54,6 +56,7 @@ void Exchange::setLink(Link* link) {
 
 void Exchange::handOver() {
   if (!link_) return;
+  endOperations(Operation::Result::PortLost);  // the port is no longer this engine's
   releaseAll();  // the port is gone or left: no button is held any more, its OFF is owed
   std::deque<Job>& owed = link_->port().owedStops;
   for (const Job& job : queue_.jobs())
@@ -79,6 +82,7 @@ void Exchange::note(Outcome outcome, const QByteArray& frame, const std::optiona
 void Exchange::tick() {
   ++silent_;
   if (const auto o = guard().expire(now())) timeOut(*o);
+  checkOperations();
   // An OFF or a stop that is not getting through: the operator must know the axis may still run.
   for (Job& job : queue_.jobs()) {
     if (job.mustReach() && !job.warned && now() - job.queuedAt >= kStopWarnMs) {
@@ -104,6 +108,7 @@ void Exchange::tick() {
 void Exchange::timeOut(const LineGuard::Owed& o) {
   note(Outcome::TimedOut, {}, o.request);
   if (!mine(o)) return;  // a request of a screen gone
+  if (Operation* op = operationOf(o.sender.job)) ++op->counts_.timeouts;
   bool stall = !decl_.repeatingReads;
   if (o.sender.job) {
     const Job* job = queue_.find(o.sender.job);
@@ -148,7 +153,7 @@ void Exchange::sendNext() {
     }
     return;
   }
-  if (!queue_.empty() || gated || stalled_ || decl_.reads.isEmpty()) return;
+  if (!queue_.empty() || gated || stalled_ || decl_.reads.isEmpty() || readsHeld_ > 0) return;
   const int n = static_cast<int>(decl_.reads.size());
   for (int tries = 0; tries < n; ++tries) {
     const Read& r = decl_.reads[cycle_];
@@ -189,6 +194,10 @@ void Exchange::send(const Request& request, int job, int read) {
   const bool copy = guard().owes(request);
   guard().sent(request, Sender{id_, job, read, table_}, t);
   stalled_ = false;
+  if (Operation* op = operationOf(job)) {
+    ++op->counts_.sent;
+    if (op->lastHeard_ < 0) op->lastHeard_ = t;
+  }
   if (!link_) return;
   link_->send(body);
   note(copy ? Outcome::Resent : Outcome::Sent, buildFrame(body), request, true);
@@ -201,7 +210,10 @@ void Exchange::abandon() {
   stalled_ = false;
   if (queue_.empty()) return;
   Job& front = queue_.front();
-  if (front.sent && !front.mustReach() && front.kind != JobKind::HoldOn && !front.pulseCoil) queue_.remove(front.id);
+  // An operation is not given up by ticks: it has its own time-out.
+  if (front.sent && !front.mustReach() && front.kind != JobKind::HoldOn && front.kind != JobKind::Operation &&
+      !front.pulseCoil)
+    queue_.remove(front.id);
 }
 
 // ---- replies -------------------------------------------------------------------------------
@@ -211,6 +223,7 @@ void Exchange::onFrame(const QByteArray& frame) {
     note(Outcome::Malformed, frame);
     return;
   }
+  heard_ = now();
   if (const auto o = guard().expire(now())) timeOut(*o);  // in by the deadline or not at all
   const std::int64_t inStepSince = guard().inStepSince();
   const LineGuard::Verdict v = guard().take(frame, now());
@@ -241,7 +254,10 @@ void Exchange::onFrame(const QByteArray& frame) {
       lostStep(v, inStepSince);
       break;
   }
-  if (owed_ && guard().state() == LineGuard::State::Free) {
+  // The line is free: a tick that came while it was busy sends now, and so does an operation's
+  // next request (a tool's read of a whole project does not wait a tick per register).
+  const bool operationNext = !queue_.empty() && queue_.front().kind == JobKind::Operation;
+  if ((owed_ || operationNext) && guard().state() == LineGuard::State::Free) {
     owed_ = false;
     sendNext();
   }
@@ -255,9 +271,13 @@ void Exchange::answered(const LineGuard::Owed& done, bool refused, const QByteAr
     // given up: it goes out again at the next tick. A refused read is passed over.
     const Job* job = queue_.find(jobId);
     if (job && !job->mustReach()) queue_.remove(jobId);
+    if (Operation* op = ops_.take(jobId)) {
+      op->failed_ = done.request;
+      op->end(Operation::Result::Refused);
+    }
     if (!jobId && !decl_.reads.isEmpty()) cycle_ = (cycle_ + 1) % static_cast<int>(decl_.reads.size());
   } else if (jobId) {
-    acknowledge(jobId);
+    acknowledge(jobId, frame);
   } else if (readAt >= 0 && readAt < decl_.reads.size()) {
     const Read read = decl_.reads[readAt];
     cycle_ = (readAt + 1) % static_cast<int>(decl_.reads.size());
@@ -272,7 +292,7 @@ bool Exchange::takeLate(const LineGuard::Owed& owed, const QByteArray& frame) {
   if (owed.sender.job) {
     const Job* job = queue_.find(owed.sender.job);
     if (!job || !job->current() || !(job->current()->request == owed.request)) return false;
-    acknowledge(owed.sender.job);
+    acknowledge(owed.sender.job, frame);
     return true;
   }
   const int at = owed.sender.read;
@@ -289,6 +309,19 @@ void Exchange::lostStep(const LineGuard::Verdict& verdict, std::int64_t since) {
     if (it->lastRead && it->readAt >= since && !it->edited) unread << it.key();  // typed text stays
   blank(unread);
   cycle_ = 0;
+  // A read operation drops the values it took since then and reads them again.
+  for (auto it = ops_.cbegin(); it != ops_.cend(); ++it) {
+    Operation* op = *it;
+    Job* job = queue_.find(it.key());
+    if (!op || !job || job->steps.isEmpty() || !job->steps.first().request.isRead()) continue;
+    qsizetype keep = 0;
+    while (keep < op->takenAt_.size() && op->takenAt_[keep] < since) ++keep;
+    op->values_.resize(keep);
+    op->takenAt_.resize(keep);
+    op->done_ = static_cast<int>(keep);
+    job->step = static_cast<int>(keep);
+    job->sent = false;
+  }
   if (verdict.owed && mine(*verdict.owed)) {
     bool stall = !decl_.repeatingReads;
     if (const Job* job = queue_.find(verdict.owed->sender.job)) stall = job->current() && !job->current()->repeat;
@@ -319,10 +352,19 @@ bool Exchange::show(const Read& read, const QByteArray& frame) {
   return true;
 }
 
-void Exchange::acknowledge(int jobId) {
+void Exchange::acknowledge(int jobId, const QByteArray& frame) {
   Job* job = queue_.find(jobId);
   if (!job) return;  // released or replaced meanwhile
   const Planned* p = job->current();
+  if (Operation* op = operationOf(jobId); op && p) {
+    if (p->request.isRead())
+      op->take(p->request.count == 2 ? std::int64_t{replyLong(frame)} : std::int64_t{replyWord(frame)}, now());
+    ++op->done_;
+    ++op->counts_.answered;
+    op->counts_.lineChars += p->request.body().size() + 5 + frame.size();  // ":" body LRC CR LF, and the reply
+    op->lastHeard_ = now();
+    emit op->progressed(op->done_, op->total_);
+  }
   if (p && !p->written.isEmpty()) {
     if (job->clears == ClearLocks::All) {
       for (FieldState& f : fields_) f.locked = false;
@@ -350,6 +392,10 @@ int Exchange::jobOnLine() const {
 // Everything of a job is acknowledged: its button gets its colour back and its effects run.
 void Exchange::finish(Job job) {
   queue_.remove(job.id);
+  if (job.kind == JobKind::Operation) {
+    if (Operation* op = ops_.take(job.id)) op->end(Operation::Result::Done);
+    return;
+  }
   if (job.carried) emit stopDelivered();
   // The OFF is in; but a button of the same coil pressed again since then has its ON on the way
   // or in, so the coil is still counted on.
@@ -513,6 +559,7 @@ void Exchange::releaseAll() {
 
 void Exchange::beginLeave() {
   releaseAll();
+  endOperations(Operation::Result::Cancelled);
   leaving_ = true;
   queue_.leave(jobOnLine(), now());
 }
@@ -522,6 +569,75 @@ QStringList Exchange::undeliveredPulses() const {
   for (const Job& j : const_cast<CommandQueue&>(queue_).jobs())
     if (j.kind == JobKind::PulseOff && j.current() && !j.current()->undelivered.isEmpty()) texts << j.current()->undelivered;
   return texts;
+}
+
+// ---- operations ----------------------------------------------------------------------------
+
+Operation* Exchange::submit(const QList<Register>& reads) {
+  QList<Planned> steps;
+  for (const Register& r : reads) steps << Planned{.request = Request::read(r.address, r.count), .repeat = true};
+  return start(std::move(steps), static_cast<int>(reads.size()));
+}
+
+Operation* Exchange::submit(const QList<RegisterWrite>& writes) {
+  QList<Planned> steps;
+  for (const RegisterWrite& w : writes)
+    steps << Planned{.request = Request::write(w.address, w.count, static_cast<std::int32_t>(w.value)), .repeat = true};
+  return start(std::move(steps), static_cast<int>(writes.size()));
+}
+
+Operation* Exchange::submitCommand(std::uint16_t coil, int msAfter) {
+  return start({Planned{.request = Request::coil(coil, true), .repeat = true},
+                Planned{.kind = Planned::Kind::Wait, .waitMs = msAfter}},
+               1);
+}
+
+Operation* Exchange::start(QList<Planned> steps, int total) {
+  auto* op = new Operation(this, total);
+  if (steps.isEmpty()) {
+    op->end(Operation::Result::Done);
+    return op;
+  }
+  queue_.add(Job{.kind = JobKind::Operation, .steps = std::move(steps)}, now());
+  op->job_ = queue_.jobs().back().id;
+  ops_.insert(op->job_, op);
+  return op;
+}
+
+void Exchange::dropOperation(Operation* op) {
+  if (!ops_.contains(op->job_)) return;
+  ops_.remove(op->job_);
+  // A request of it on the line stays owed on the line: its answer is not taken for another's.
+  queue_.remove(op->job_);
+}
+
+void Exchange::endOperations(Operation::Result result) {
+  const auto ops = ops_;
+  for (auto it = ops.cbegin(); it != ops.cend(); ++it) {
+    queue_.remove(it.key());
+    ops_.remove(it.key());
+    if (*it) (*it)->end(result);
+  }
+}
+
+// Nothing heard from the controller for the operation's time-out while it has a request out.
+// Any whole frame counts as the controller being there.
+void Exchange::checkOperations() {
+  const auto ops = ops_;
+  for (auto it = ops.cbegin(); it != ops.cend(); ++it) {
+    Operation* op = *it;
+    if (!op || op->lastHeard_ < 0) continue;
+    const Job* job = queue_.find(it.key());
+    if (job && job->current() && job->current()->kind == Planned::Kind::Wait) {
+      op->lastHeard_ = now();  // the controller works: silence counts from the end of the wait
+      continue;
+    }
+    if (now() - std::max(op->lastHeard_, heard_) <= op->timeoutMs_) continue;
+    if (job && job->current()) op->failed_ = job->current()->request;
+    queue_.remove(it.key());
+    ops_.remove(it.key());
+    op->end(Operation::Result::TimedOut);
+  }
 }
 
 // ---- declarations and state ----------------------------------------------------------------

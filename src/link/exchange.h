@@ -20,6 +20,7 @@
 #include "frames/encode.h"
 #include "link/line_guard.h"
 #include "link/link.h"
+#include "link/operation.h"
 #include "link/queue.h"
 #include "frames/request.h"
 #include "link/traffic.h"
@@ -58,6 +59,18 @@ class Exchange : public QObject {
   void release(const Name& button);
   // Releases every held button (leaving the screen, focus lost).
   void releaseAll();
+
+  // A tool's or a window's request of the controller, sent after the commands already waiting
+  // and before the read cycle (link/operation.h). An empty one is done at once.
+  Operation* submit(const QList<Register>& reads);
+  Operation* submit(const QList<RegisterWrite>& writes);
+  // A command coil ON, repeated until acknowledged, then `msAfter` with nothing sent while the
+  // controller carries it out.
+  Operation* submitCommand(std::uint16_t coil, int msAfter);
+  // The read cycle waits while a window reads or writes through the engine: the controller may
+  // have another project or step selected meanwhile, and what the cycle read would be another's.
+  void holdReads() { ++readsHeld_; }
+  void releaseReads() { --readsHeld_; }
 
   // Changes the screen's declaration at run time (another axis, another step).
   void setReads(QList<Read> reads, bool forgetValues = true);
@@ -123,7 +136,14 @@ class Exchange : public QObject {
   void stopDelivered();
 
  private:
+  friend class Operation;
   std::int64_t now() const { return clock_(); }
+  Operation* start(QList<Planned> steps, int total);
+  // The operation's job leaves the queue; the operation itself is ended by the caller.
+  void dropOperation(Operation* op);
+  void endOperations(Operation::Result result);
+  void checkOperations();  // time-outs
+  Operation* operationOf(int job) const { return ops_.value(job); }
   LineGuard& guard() { return link_ ? link_->port().line : ownPort_.line; }
   void timeOut(const LineGuard::Owed& owed);
   void advanceWaits();
@@ -136,7 +156,7 @@ class Exchange : public QObject {
   void answered(const LineGuard::Owed& done, bool refused, const QByteArray& frame);
   bool takeLate(const LineGuard::Owed& owed, const QByteArray& frame);
   void lostStep(const LineGuard::Verdict& verdict, std::int64_t since);
-  void acknowledge(int jobId);
+  void acknowledge(int jobId, const QByteArray& frame);
   void finish(Job job);
   void run(const Effects& effects, const Name& button);
   void abandon();
@@ -160,6 +180,9 @@ class Exchange : public QObject {
   QList<std::uint16_t> coilsOn_;  // momentary coils whose ON may have reached the controller
   CommandQueue queue_;            // front is the job being sent
   PortState ownPort_;             // used while no line is attached
+  QHash<int, QPointer<Operation>> ops_;  // the operations under way, by their job
+  std::int64_t heard_ = -1;       // the last whole frame from the controller
+  int readsHeld_ = 0;
   const std::uint64_t id_;        // names this engine's requests on the port
   std::uint64_t table_ = 1;       // which read table (and which values) answers belong to
   int cycle_ = 0;

@@ -20,6 +20,7 @@ enum class JobKind {
   HoldOn,    // the ON of a hold-to-run button, repeated while held
   HoldOff,   // the OFF of a hold-to-run button
   PulseOff,  // the OFF of a pulse whose sequence was cut short (leaving the screen)
+  Operation, // a tool's or a window's read, writes or command (link/operation.h)
 };
 
 struct Job {

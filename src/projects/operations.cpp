@@ -97,37 +97,38 @@ void report(const ProgressFn& progress, const QString& what, int project, int st
 
 }  // namespace
 
-Backup backupProjects(Transfer& t, const ProgressFn& progress) {
-  Backup b;
-  b.date = QDateTime::currentDateTimeUtc();
+namespace {
+
+// The project `p` selected and read whole: its registers, then each of its steps. `done` and
+// `total` count the project and its steps for the progress of the whole run; the count read now
+// replaces the one expected (`expected` steps) in the total.
+ProjectData readSelected(Transfer& t, int p, int expected, int& done, int& total, const ProgressFn& progress) {
+  ProjectData project;
+  project.number = p;
+  t.write(reg::CurrentProject, p);
+  project.registers = readProjectRegisters(t);
+  // The count read now is the one kept with the steps.
+  const int count = static_cast<int>(std::min<std::int64_t>(project.stepCount(), kMaxSteps));
+  project.registers["project.stepCount"] = count;
+  report(progress, QStringLiteral("backup"), p, 0, double(++done) / total);
+  total += count - expected;
+  for (int s = 1; s <= count; ++s) {
+    t.write(reg::CurrentStep, s);
+    project.steps << readStep(t);
+    report(progress, QStringLiteral("backup"), p, s, double(++done) / total);
+  }
+  return project;
+}
+
+// Runs `read` and then selects again what was selected before, also when it ends early (unless
+// the controller is silent or the port gone: then nothing more can be sent).
+template <typename Fn>
+auto keepingSelection(Transfer& t, Fn read) {
   const Selection before = currentSelection(t);
   try {
-    // The step counts first, so that the progress knows the whole way.
-    QList<int> counts;
-    for (int p = 1; p <= kProjects; ++p) {
-      t.write(reg::CurrentProject, p);
-      counts << static_cast<int>(std::min<std::int64_t>(t.read(reg::StepCount), kMaxSteps));
-    }
-    int total = kProjects;
-    for (int c : counts) total += c;
-    int done = 0;
-    for (int p = 1; p <= kProjects; ++p) {
-      ProjectData project;
-      project.number = p;
-      t.write(reg::CurrentProject, p);
-      project.registers = readProjectRegisters(t);
-      // The count read now is the one kept with the steps.
-      const int count = static_cast<int>(std::min<std::int64_t>(project.stepCount(), kMaxSteps));
-      project.registers["project.stepCount"] = count;
-      report(progress, QStringLiteral("backup"), p, 0, double(++done) / total);
-      total += count - counts[p - 1];
-      for (int s = 1; s <= count; ++s) {
-        t.write(reg::CurrentStep, s);
-        project.steps << readStep(t);
-        report(progress, QStringLiteral("backup"), p, s, double(++done) / total);
-      }
-      b.projects << project;
-    }
+    auto result = read();
+    reselect(t, before);
+    return result;
   } catch (const TransferError& e) {
     if (e.kind != TransferError::Kind::Silent && e.kind != TransferError::Kind::PortLost) {
       try {
@@ -137,8 +138,36 @@ Backup backupProjects(Transfer& t, const ProgressFn& progress) {
     }
     throw;
   }
-  reselect(t, before);
-  return b;
+}
+
+}  // namespace
+
+Backup backupProjects(Transfer& t, const ProgressFn& progress) {
+  return keepingSelection(t, [&] {
+    Backup b;
+    b.date = QDateTime::currentDateTimeUtc();
+    // The step counts first, so that the progress knows the whole way.
+    QList<int> counts;
+    for (int p = 1; p <= kProjects; ++p) {
+      t.write(reg::CurrentProject, p);
+      counts << static_cast<int>(std::min<std::int64_t>(t.read(reg::StepCount), kMaxSteps));
+    }
+    int total = kProjects;
+    for (int c : counts) total += c;
+    int done = 0;
+    for (int p = 1; p <= kProjects; ++p) b.projects << readSelected(t, p, counts[p - 1], done, total, progress);
+    return b;
+  });
+}
+
+ProjectData readProject(Transfer& t, int project, const ProgressFn& progress) {
+  return keepingSelection(t, [&] {
+    t.write(reg::CurrentProject, project);
+    const int expected = static_cast<int>(std::min<std::int64_t>(t.read(reg::StepCount), kMaxSteps));
+    int done = 0;
+    int total = 1 + expected;
+    return readSelected(t, project, expected, done, total, progress);
+  });
 }
 
 RestoreReport restoreProjects(Transfer& t, const Backup& backup, const QList<int>& projects,

@@ -22,6 +22,8 @@ using ProgressFn = std::function<void(const Progress&)>;
 
 // Reads projects 1..10 whole.
 Backup backupProjects(Transfer& t, const ProgressFn& progress = {});
+// Reads one project whole: its registers and every step.
+ProjectData readProject(Transfer& t, int project, const ProgressFn& progress = {});
 
 struct Mismatch {
   int project = 0;

@@ -1,13 +1,10 @@
 #include "projects/transfer.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <climits>
-#include <optional>
 
 #include "frames/request.h"
-#include "link/traffic.h"
 
 namespace lorvane::projects {
 
@@ -15,166 +12,108 @@ namespace {
 
 QString tr(const char* text) { return QCoreApplication::translate("lorvane-projects", text); }
 
-const Name kWrite = QStringLiteral("write");
-
-// What a request asks, for messages: "read 10F8 (2)", "write 1025", "coil 0807 ON".
-QString describe(const QByteArray& body) {
-  const Request r = Request::fromBody(body);
+// What a request asks, for messages: "read of register 10F8", "write of register 1025".
+QString describe(const Request& r) {
   const QString a = QString::number(r.address, 16).toUpper().rightJustified(4, '0');
   switch (r.fn) {
     case Request::Fn::Read: return tr("read of register %1").arg(a);
     case Request::Fn::Write: return tr("write of register %1").arg(a);
     case Request::Fn::WriteCoil: return tr("coil %1 %2").arg(a, r.value ? QStringLiteral("ON") : QStringLiteral("OFF"));
   }
-  return QString::fromLatin1(body);
+  return {};
 }
 
 }  // namespace
 
 Transfer::Transfer(QIODevice* device, QObject* parent)
     : QObject(parent),
-      link_(device),
-      // Reads go again at every tick until answered; the engine never gives a command up by
-      // itself (silence is judged here, by time).
-      exchange_(ScreenDecl{.intervalMs = 10, .silentLimit = INT_MAX, .repeatingReads = true}) {
-  auto wall = std::make_shared<QElapsedTimer>();
-  wall->start();
-  clock_ = [wall] { return wall->elapsed(); };
-  exchange_.setLink(&link_);
-  exchange_.setNotifier([this](const QString& text) {
-    if (!failure_) failure_ = std::make_unique<TransferError>(TransferError{TransferError::Kind::Other, text});
-  });
-  timer_.setInterval(10);
-  connect(&timer_, &QTimer::timeout, this, [this] { exchange_.tick(); });
-  connect(&link_, &Link::portLost, this, [this] {
-    if (!failure_) failure_ = std::make_unique<TransferError>(TransferError{TransferError::Kind::PortLost, tr("the port was lost")});
-  });
-  connect(&Traffic::instance(), &Traffic::recorded, this, &Transfer::onTraffic);
+      ownLink_(std::make_unique<Link>(device)),
+      // The engine never gives a request up by ticks: silence is judged by each operation's time.
+      ownEngine_(std::make_unique<Exchange>(ScreenDecl{.intervalMs = 10, .silentLimit = INT_MAX})),
+      engine_(ownEngine_.get()) {
+  ownEngine_->setLink(ownLink_.get());
+  tickWhileWaiting();
 }
 
-Transfer::~Transfer() = default;
+// A screen's own timer may tick slower than a tool needs, or not at all (a test that steps it).
+Transfer::Transfer(Exchange& engine, QObject* parent) : QObject(parent), engine_(&engine) {
+  engine.holdReads();
+  tickWhileWaiting();
+}
+
+// While an operation is awaited the engine is ticked every 10 ms as well: a request repeated or
+// timed out goes again at once.
+void Transfer::tickWhileWaiting() {
+  timer_.setInterval(10);
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    if (engine_) engine_->tick();
+  });
+}
+
+Transfer::~Transfer() {
+  if (engine_ && !ownEngine_) engine_->releaseReads();
+}
 
 void Transfer::setClock(Exchange::Clock clock) {
-  clock_ = clock;
-  exchange_.setClock(std::move(clock));
+  if (engine_) engine_->setClock(std::move(clock));
 }
 
-void Transfer::onTraffic(const TrafficEvent& e) {
-  if (!busy_) return;
-  switch (e.outcome) {
-    case Outcome::Sent:
-    case Outcome::Resent:
-      ++counts_.sent;
-      if (unansweredSince_ < 0) unansweredSince_ = now();
-      break;
-    case Outcome::TimedOut:
-      ++counts_.timeouts;
-      break;
-    case Outcome::Answered:
-    case Outcome::LateTaken:
-      ++counts_.answered;
-      counts_.lineChars += e.request.size() + 5 + e.frame.size();  // ":" body LRC CR LF, and the reply
-      unansweredSince_ = -1;
-      break;
-    case Outcome::Refused:
-      unansweredSince_ = -1;
-      if (!failure_)
-        failure_ = std::make_unique<TransferError>(
-            TransferError{TransferError::Kind::Refused, tr("the controller refused the %1").arg(describe(e.request))});
-      break;
-    case Outcome::OutOfStep:
-      lostStep_ = true;
-      unansweredSince_ = -1;
-      break;
-    case Outcome::Late:
-    case Outcome::Stray:
-      unansweredSince_ = -1;  // not taken, but the controller is there
-      break;
-    default:
-      break;
-  }
+// Nothing more of the operation under way goes out from now on, even before the wait for it
+// sees the interruption.
+void Transfer::interrupt() {
+  interrupted_ = true;
+  if (current_) current_->cancel();
 }
 
-void Transfer::runUntil(const std::function<bool()>& done) {
-  unansweredSince_ = -1;
-  busy_ = true;
+QList<std::int64_t> Transfer::await(Operation* op) {
+  const QPointer<Operation> guard(op);
+  current_ = op;
+  if (interrupted_) op->cancel();
+  op->setTimeoutMs(silentMs_);
   timer_.start();
-  while (!done() && !failure_ && !interrupted_) {
-    if (unansweredSince_ >= 0 && now() - unansweredSince_ > silentMs_)
-      failure_ = std::make_unique<TransferError>(TransferError{
-          TransferError::Kind::Silent,
-          tr("the controller does not answer (nothing for %1 s): is it on, and is this its port?").arg(silentMs_ / 1000.0)});
-    else
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-  }
-  // Nothing of this operation may go out once it has ended.
-  exchange_.setReads({});
-  exchange_.setSequences({});
-  if (!done()) {
-    // Ended early: what it still had to send is dropped. The request on the line is let come
-    // back (or time out) first, so that its answer is not taken for another's.
-    exchange_.beginLeave();
-    const std::int64_t since = now();
-    while (exchange_.busy() && now() - since < LineGuard::kMaxReplyMs)
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    exchange_.endLeave();
-  }
+  while (guard && !guard->isFinished() && !interrupted_)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   timer_.stop();
-  busy_ = false;
-  if (failure_) {
-    const TransferError e = *failure_;
-    failure_.reset();
-    throw e;
+  if (!guard) throw TransferError{TransferError::Kind::PortLost, tr("the screen that held the port was closed")};
+  // Deleted once this returns; a request of it still on the line stays owed to the line.
+  const std::unique_ptr<Operation> done(op);
+  if (!op->isFinished()) op->cancel();
+  const Operation::Counts& c = op->counts();
+  counts_.answered += c.answered;
+  counts_.sent += c.sent;
+  counts_.timeouts += c.timeouts;
+  counts_.lineChars += c.lineChars;
+  switch (op->result()) {
+    case Operation::Result::Done:
+      return op->values();
+    case Operation::Result::Refused:
+      throw TransferError{TransferError::Kind::Refused, tr("the controller refused the %1").arg(describe(op->failedRequest()))};
+    case Operation::Result::TimedOut:
+      throw TransferError{
+          TransferError::Kind::Silent,
+          tr("the controller does not answer (nothing for %1 s): is it on, and is this its port?").arg(silentMs_ / 1000.0)};
+    case Operation::Result::PortLost:
+      throw TransferError{TransferError::Kind::PortLost, tr("the port was lost")};
+    case Operation::Result::Cancelled:
+    case Operation::Result::Running:
+      break;
   }
-  if (interrupted_ && !done()) throw TransferError{TransferError::Kind::Interrupted, tr("interrupted")};
+  throw TransferError{TransferError::Kind::Interrupted, tr("interrupted")};
 }
 
 QList<std::int64_t> Transfer::read(const QList<Register>& registers) {
-  // The line out of step while reading: what was read may belong to other registers; read it
-  // all again.
-  for (;;) {
-    lostStep_ = false;
-    QList<std::int64_t> values = readOnce(registers);
-    if (!lostStep_) return values;
-  }
-}
-
-QList<std::int64_t> Transfer::readOnce(const QList<Register>& registers) {
-  QList<std::optional<std::int64_t>> got(registers.size());
-  qsizetype left = registers.size();
-  QList<Read> reads;
-  for (qsizetype i = 0; i < registers.size(); ++i)
-    reads << Read{.reg = registers[i].address, .count = registers[i].count, .then = [this, &got, &left, i](std::int64_t v) {
-                    if (got[i]) return;
-                    got[i] = v;
-                    // The last value is in: the cycle must not start over with another read.
-                    if (--left == 0) exchange_.setReads({});
-                  }};
-  exchange_.setReads(reads);
-  runUntil([&] { return left == 0; });
-  QList<std::int64_t> values;
-  for (const auto& v : got) values << *v;
-  return values;
+  if (!engine_) throw TransferError{TransferError::Kind::PortLost, tr("the port was lost")};
+  return await(engine_->submit(registers));
 }
 
 void Transfer::write(const QList<RegisterWrite>& writes) {
-  if (writes.isEmpty()) return;
-  // A write of an operation that ended early may still wait in the engine: it is cancelled.
-  Sequence seq{.button = kWrite, .cancels = {kWrite}};
-  for (qsizetype i = 0; i < writes.size(); ++i) {
-    const Name field = QStringLiteral("w%1").arg(i);
-    exchange_.typeField(field, QString::number(writes[i].value));
-    seq.steps << Write{.reg = writes[i].address, .field = field, .count = writes[i].count};
-  }
-  exchange_.setSequences({seq});
-  exchange_.click(kWrite);
-  runUntil([this] { return !exchange_.isPending(kWrite); });
+  if (!engine_) throw TransferError{TransferError::Kind::PortLost, tr("the port was lost")};
+  await(engine_->submit(writes));
 }
 
 void Transfer::command(std::uint16_t coil, int msAfter) {
-  exchange_.setSequences({Sequence{.button = kWrite, .steps = {Coil{.coil = coil, .repeat = true}, Wait{msAfter}}, .cancels = {kWrite}}});
-  exchange_.click(kWrite);
-  runUntil([this] { return !exchange_.isPending(kWrite); });
+  if (!engine_) throw TransferError{TransferError::Kind::PortLost, tr("the port was lost")};
+  await(engine_->submitCommand(coil, msAfter));
 }
 
 }  // namespace lorvane::projects

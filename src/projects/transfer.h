@@ -1,20 +1,20 @@
 #pragma once
-// The line to the controller for a command-line tool: the program's own exchange engine (the same
-// reply checks, repeats, refusals and late-answer rules as the screens) driven from the event
-// loop one operation at a time. Each operation returns when the controller has answered all of
-// it, and throws TransferError when the controller refuses, stays silent, the port goes or the
-// operator interrupts.
-#include <QByteArray>
+// The line to the controller for a command-line tool or a window: operations of the program's
+// own exchange engine (link/operation.h: the same reply checks, repeats, refusals and late-answer
+// rules as the screens), each waited for in the event loop. Each call returns when the controller
+// has answered all of it, and throws TransferError when the controller refuses, stays silent, the
+// port goes or the operator interrupts.
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "link/exchange.h"
 #include "link/link.h"
+#include "link/operation.h"
 
 namespace lorvane::projects {
 
@@ -24,30 +24,22 @@ struct TransferError {
   QString message;
 };
 
-// One register or signed 32-bit pair (low word first).
-struct Register {
-  std::uint16_t address = 0;
-  int count = 1;
-};
-struct RegisterWrite {
-  std::uint16_t address = 0;
-  int count = 1;
-  std::int64_t value = 0;
-};
-
 class Transfer : public QObject {
   Q_OBJECT
  public:
-  // The device stays the caller's and must outlive the transfer.
+  // A line and an engine of its own on this device, which stays the caller's and must outlive
+  // the transfer.
   explicit Transfer(QIODevice* device, QObject* parent = nullptr);
+  // A screen's engine, ticked by the screen: its commands and the OFFs of its buttons keep their
+  // places ahead of what is asked here, and its read cycle waits while the transfer lasts.
+  explicit Transfer(Exchange& engine, QObject* parent = nullptr);
   ~Transfer() override;
 
   // Time for the engine and for the silence check (tests run it faster than the wall clock).
   void setClock(Exchange::Clock clock);
-  std::int64_t now() const { return clock_(); }
   // How often the engine may send (ms of the wall clock); a reply due lets the next go at once.
   void setTickMs(int ms) { timer_.setInterval(ms); }
-  // A request unanswered for this long (by the clock): the controller is taken to be silent.
+  // Nothing heard from the controller for this long (by the clock): it is taken to be silent.
   void setSilentMs(int ms) { silentMs_ = ms; }
 
   // The values of these registers, in order.
@@ -59,9 +51,9 @@ class Transfer : public QObject {
   // A command coil ON, sent until acknowledged, then msAfter of quiet while the controller works.
   void command(std::uint16_t coil, int msAfter);
 
-  // From a signal handler's notifier: the operation under way ends with Kind::Interrupted, and so
-  // does the next one started until clearInterrupt().
-  void interrupt() { interrupted_ = true; }
+  // From a signal handler's notifier or a window's cancel: the operation under way ends with
+  // Kind::Interrupted, and so does the next one started until clearInterrupt().
+  void interrupt();
   void clearInterrupt() { interrupted_ = false; }
   bool interrupted() const { return interrupted_; }
 
@@ -69,7 +61,7 @@ class Transfer : public QObject {
   // baud (request and reply, ten bits a character).
   struct Counts {
     int answered = 0;
-    int sent = 0;       // every request put on the line, repeats included
+    int sent = 0;  // every request put on the line, repeats included
     int timeouts = 0;
     qint64 lineChars = 0;
     double lineMs() const { return double(lineChars) * 10.0 * 1000.0 / 9600.0; }
@@ -77,20 +69,17 @@ class Transfer : public QObject {
   const Counts& counts() const { return counts_; }
 
  private:
-  void runUntil(const std::function<bool()>& done);
-  QList<std::int64_t> readOnce(const QList<Register>& registers);
-  void onTraffic(const TrafficEvent& e);
+  void tickWhileWaiting();
+  // Waits until the operation ends; its values when it is done, else throws.
+  QList<std::int64_t> await(Operation* op);
 
-  Link link_;
-  Exchange exchange_;
+  std::unique_ptr<Link> ownLink_;
+  std::unique_ptr<Exchange> ownEngine_;
+  QPointer<Exchange> engine_;
   QTimer timer_;
-  Exchange::Clock clock_;
+  QPointer<Operation> current_;  // the operation being waited for
   int silentMs_ = 5000;
   bool interrupted_ = false;
-  bool busy_ = false;  // an operation is under way: the traffic record's events are this line's
-  bool lostStep_ = false;  // the line was found out of step during the operation
-  std::int64_t unansweredSince_ = -1;  // the first request sent since the last answer
-  std::unique_ptr<TransferError> failure_;
   Counts counts_;
 };
 
