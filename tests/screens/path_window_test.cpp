@@ -5,13 +5,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "frames/registers.h"
 #include "projects/backup_file.h"
+#include "projects/plot.h"
 #include "screen_env.h"
 #include "screens/project/path_window.h"
 #include "screens/run/system_control.h"
@@ -46,6 +50,14 @@ class PathWindowTest : public ::testing::Test {
     env.click("Okcmd");
   }
   screens::PathWindow* windowOf(QWidget* screen) { return screen->findChild<screens::PathWindow*>("Pathfrm"); }
+  // The project screen, its values read.
+  ui::Screen* projectScreen() {
+    env.click("Efcmd");
+    ui::Screen* s = env.currentScreen();
+    env.drive(s);
+    env.ticks(8);
+    return s;
+  }
 
   ScreenEnv env;
   QTemporaryDir dir;
@@ -53,18 +65,15 @@ class PathWindowTest : public ::testing::Test {
 };
 
 TEST_F(PathWindowTest, ProjectScreenOpensItForTheProjectShown) {
-  env.click("Efcmd");
-  ui::Screen* s = env.currentScreen();
+  ui::Screen* s = projectScreen();
   ASSERT_EQ(s->objectName(), "Mainfrm12");
-  env.drive(s);
-  env.ticks(8);
   ASSERT_EQ(env.text("PRtxt"), "1");
   env.click("LJcmd");
   screens::PathWindow* w = windowOf(s);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->windowTitle(), "路径预览");
   EXPECT_EQ(w->findChild<QSpinBox*>("PRspin")->value(), 1);
-  EXPECT_TRUE(w->canvas()->drawing().plan.moves.empty());
+  EXPECT_EQ(w->canvas()->drawing().plan.moves.size(), 4u) << "read from the controller as it opened";
   QString error;
   ASSERT_TRUE(w->openFile(file, &error)) << error.toStdString();
   EXPECT_EQ(w->canvas()->drawing().plan.moves.size(), 4u);
@@ -72,6 +81,87 @@ TEST_F(PathWindowTest, ProjectScreenOpensItForTheProjectShown) {
   EXPECT_EQ(w->canvas()->drawing().plan.moves.size(), 4u) << "the drawing shown stays";
   w->setProject(2);
   EXPECT_TRUE(w->canvas()->drawing().plan.moves.empty());
+}
+
+// Read from the controller through the screen's engine, the project draws what its backup draws,
+// on a good line and on one that loses a tenth of the replies. The controller is left on the
+// project and step it had selected, and the screen's read cycle goes on.
+class PathRead : public PathWindowTest, public ::testing::WithParamInterface<double> {
+ protected:
+  void SetUp() override {
+    const double drop = GetParam();
+    env.onOpen = [drop](test::SimPort& p) { p.setDropFraction(drop); };
+    PathWindowTest::SetUp();
+  }
+};
+
+TEST_P(PathRead, DrawsWhatTheBackupDrawsAndLeavesTheSelection) {
+  ui::Screen* s = projectScreen();
+  ASSERT_EQ(s->objectName(), "Mainfrm12");
+  ASSERT_EQ(env.model.writeRegister(reg::CurrentStep, 3), sim::ControllerModel::Result::Ok);
+  env.takeSent();
+  env.click("LJcmd");
+  screens::PathWindow* w = windowOf(s);
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->findChild<QLabel*>("Filelel")->text().startsWith("控制器")) << w->findChild<QLabel*>("Filelel")->text().toStdString();
+  QString error;
+  const auto backup = projects::load(file, &error);
+  ASSERT_TRUE(backup) << error.toStdString();
+  const path::Drawing expected = projects::drawingOf(*backup, 1);
+  const path::Drawing& got = w->canvas()->drawing();
+  ASSERT_EQ(got.plan.moves.size(), expected.plan.moves.size());
+  for (size_t i = 0; i < got.plan.moves.size(); ++i) {
+    EXPECT_EQ(got.plan.moves[i].to, expected.plan.moves[i].to) << "move " << i;
+    EXPECT_EQ(got.plan.moves[i].arc, expected.plan.moves[i].arc) << "move " << i;
+    EXPECT_DOUBLE_EQ(got.plan.moves[i].sweep, expected.plan.moves[i].sweep) << "move " << i;
+  }
+  EXPECT_EQ(env.model.currentProject(), 1);
+  EXPECT_EQ(env.model.currentStep(), 3);
+  env.takeSent();
+  env.ticks(10);
+  EXPECT_FALSE(env.takeSent().isEmpty()) << "the screen reads again after";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, PathRead, ::testing::Values(0.0, 0.1),
+                         [](const auto& info) { return info.param > 0 ? std::string("Losing10Percent") : std::string("Good"); });
+
+// Cancelled part way: nothing is drawn from a half-read project, the window says so, and the
+// controller is left on the project and step it had selected.
+TEST_F(PathWindowTest, CancelledReadDrawsNothingAndLeavesTheSelection) {
+  ui::Screen* s = projectScreen();
+  ASSERT_EQ(env.model.writeRegister(reg::CurrentStep, 2), sim::ControllerModel::Result::Ok);
+  QTimer cancel;
+  QObject::connect(&cancel, &QTimer::timeout, [&] {
+    auto* progress = s->findChild<QProgressDialog*>("Readprogress");
+    if (progress && progress->value() > 0) progress->findChild<QPushButton*>()->click();  // "取消"
+  });
+  cancel.start(1);
+  env.click("LJcmd");
+  cancel.stop();
+  screens::PathWindow* w = windowOf(s);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->findChild<QLabel*>("Filelel")->text(), "已取消读取");
+  EXPECT_TRUE(w->canvas()->drawing().plan.moves.empty());
+  EXPECT_EQ(env.model.currentStep(), 2);
+}
+
+// While a project runs its steps are not selected to be read: the window says so and keeps what
+// it shows.
+TEST_F(PathWindowTest, NotReadWhileAProjectRuns) {
+  env.click("Xkcmd");
+  ui::Screen* s = env.currentScreen();
+  env.drive(s);
+  env.ticks(22);
+  env.click("Qdcmd");
+  ASSERT_TRUE(env.tickUntil([&] { return env.model.running(); }));
+  env.click("LJcmd");
+  screens::PathWindow* w = windowOf(s);
+  ASSERT_NE(w, nullptr);
+  const auto steps = w->canvas()->drawing().plan.moves.size();
+  EXPECT_FALSE(w->readFromController());
+  EXPECT_EQ(w->findChild<QLabel*>("Filelel")->text(), "项目运行中，不能读取");
+  EXPECT_EQ(w->canvas()->drawing().plan.moves.size(), steps);
+  EXPECT_TRUE(env.model.running()) << "the run went on";
 }
 
 // The requests of a run of the demonstration project, with the window closed and then open, and

@@ -7,13 +7,18 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTime>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
 
+#include "frames/registers.h"
+#include "projects/operations.h"
 #include "projects/plot.h"
+#include "projects/transfer.h"
 
 namespace lorvane::screens {
 
@@ -56,7 +61,32 @@ void PathCanvas::mouseMoveEvent(QMouseEvent* e) {
 
 void PathCanvas::mouseDoubleClickEvent(QMouseEvent*) { fit(); }
 
-PathWindow::PathWindow(QWidget* owner, int project) : QWidget(owner, Qt::Window) {
+namespace {
+
+// The projects read from the controller since the program started, so that the system control
+// screen can draw the one it runs without reading it again while it runs.
+projects::Backup& readFromTheController() {
+  static projects::Backup read;
+  return read;
+}
+
+QString failure(const projects::TransferError& e) {
+  using K = projects::TransferError::Kind;
+  switch (e.kind) {
+    case K::Refused: return QStringLiteral("读取失败：控制器拒绝了请求");
+    case K::Silent: return QStringLiteral("读取失败：控制器无应答");
+    case K::PortLost: return QStringLiteral("读取失败：串口已断开");
+    case K::Interrupted: return QStringLiteral("已取消读取");
+    case K::Other: break;
+  }
+  return QStringLiteral("读取失败：") + e.message;
+}
+
+}  // namespace
+
+bool PathWindow::wasRead(int project) { return readFromTheController().project(project) != nullptr; }
+
+PathWindow::PathWindow(QWidget* owner, int project, Exchange* engine) : QWidget(owner, Qt::Window), engine_(engine) {
   setObjectName(QStringLiteral("Pathfrm"));
   setWindowTitle(QStringLiteral("路径预览"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -73,10 +103,12 @@ PathWindow::PathWindow(QWidget* owner, int project) : QWidget(owner, Qt::Window)
     return b;
   };
   QPushButton* open = button("Opencmd", QStringLiteral("打开备份文件"));
+  if (engine) read_ = button("Readcmd", QStringLiteral("从控制器读取"));
   QPushButton* fit = button("Fitcmd", QStringLiteral("适合窗口"));
   QPushButton* svg = button("Svgcmd", QStringLiteral("保存SVG"));
   QPushButton* png = button("Pngcmd", QStringLiteral("保存PNG"));
   auto* bar = new QHBoxLayout;
+  if (read_) bar->addWidget(read_);
   bar->addWidget(open);
   bar->addWidget(new QLabel(QStringLiteral("工程号"), this));
   bar->addWidget(project_);
@@ -88,11 +120,16 @@ PathWindow::PathWindow(QWidget* owner, int project) : QWidget(owner, Qt::Window)
   layout->addLayout(bar);
   layout->addWidget(canvas_, 1);
   connect(open, &QPushButton::clicked, this, &PathWindow::chooseFile);
+  if (read_) connect(read_, &QPushButton::clicked, this, &PathWindow::readFromController);
   connect(fit, &QPushButton::clicked, canvas_, &PathCanvas::fit);
   connect(svg, &QPushButton::clicked, this, [this] { saveAs("svg"); });
   connect(png, &QPushButton::clicked, this, [this] { saveAs("png"); });
   connect(project_, &QSpinBox::valueChanged, this, &PathWindow::redraw);
   resize(960, 720);
+  if (engine && wasRead(project_->value())) {
+    backup_ = readFromTheController();
+    file_->setText(QStringLiteral("控制器（先前读取）"));
+  }
   redraw();
 }
 
@@ -101,6 +138,49 @@ bool PathWindow::openFile(const QString& file, QString* error) {
   if (!b) return false;
   backup_ = std::move(b);
   file_->setText(QFileInfo(file).fileName());
+  redraw();
+  return true;
+}
+
+bool PathWindow::readFromController() {
+  if (!engine_) return false;
+  const int number = project_->value();
+  const QPointer<PathWindow> self(this);
+  QProgressDialog progress(QStringLiteral("正在从控制器读取工程 %1 …").arg(number), QStringLiteral("取消"), 0, 1000, this);
+  progress.setObjectName(QStringLiteral("Readprogress"));
+  progress.setWindowTitle(windowTitle());
+  progress.setWindowModality(Qt::ApplicationModal);  // nothing else is clicked while it reads
+  progress.setMinimumDuration(0);
+  progress.setValue(0);
+  projects::Transfer line(*engine_);
+  connect(&progress, &QProgressDialog::canceled, &line, &projects::Transfer::interrupt);
+  QString why;
+  std::optional<projects::ProjectData> read;
+  try {
+    if (line.read(reg::RunStatus) != 0) {
+      why = QStringLiteral("项目运行中，不能读取");
+    } else {
+      read = projects::readProject(line, number, [&progress](const projects::Progress& p) {
+        progress.setValue(static_cast<int>(p.fraction * 1000));
+      });
+    }
+  } catch (const projects::TransferError& e) {
+    why = failure(e);
+  }
+  if (!self) return false;  // closed with its screen meanwhile
+  progress.reset();
+  if (!read) {
+    file_->setText(why);
+    return false;
+  }
+  projects::Backup& store = readFromTheController();
+  store.date = QDateTime::currentDateTimeUtc();
+  store.projects.removeIf([number](const projects::ProjectData& p) { return p.number == number; });
+  store.projects << *read;
+  std::sort(store.projects.begin(), store.projects.end(),
+            [](const projects::ProjectData& a, const projects::ProjectData& b) { return a.number < b.number; });
+  backup_ = store;
+  file_->setText(QStringLiteral("控制器（%1 读取）").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
   redraw();
   return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The path window "路径预览": a project of a backup file drawn as the controller will run it (the
-// XY plane and Z, C, A against the steps), with zoom (wheel), pan (drag) and fit (double click
-// or "适合窗口"), saved as SVG or PNG. While a project runs, the positions the system control
-// screen reads are drawn over the path as a trail.
+// The path window "路径预览": a project drawn as the controller will run it (the XY plane and Z,
+// C, A against the steps), read from the controller through the screen's engine or taken from a
+// backup file, with zoom (wheel), pan (drag) and fit (double click or "适合窗口"), saved as SVG or
+// PNG. While a project runs, the positions the system control screen reads are drawn over the
+// path as a trail.
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -12,7 +13,12 @@
 #include "projects/backup_file.h"
 
 class QLabel;
+class QPushButton;
 class QSpinBox;
+
+namespace lorvane {
+class Exchange;
+}
 
 namespace lorvane::screens {
 
@@ -41,10 +47,17 @@ class PathCanvas : public QWidget {
 class PathWindow : public QWidget {
   Q_OBJECT
  public:
-  // A window of its own over `owner`, closed with it.
-  PathWindow(QWidget* owner, int project);
+  // A window of its own over `owner`, closed with it. With the owner's engine it can read the
+  // project from the controller.
+  PathWindow(QWidget* owner, int project, Exchange* engine = nullptr);
 
   bool openFile(const QString& file, QString* error);
+  // Reads the project shown from the controller, with a progress bar and a cancel; the screen's
+  // read cycle waits meanwhile. Not while a project runs: its steps are selected to be read.
+  // False if it was not read (the window says why).
+  bool readFromController();
+  // The project was read from the controller during this run of the program.
+  static bool wasRead(int project);
   void setProject(int project);
   // Where the run starts (the path is drawn from there) and the positions seen since.
   void setStart(const runner::Point& start);
@@ -59,6 +72,8 @@ class PathWindow : public QWidget {
   PathCanvas* canvas_;
   QSpinBox* project_;
   QLabel* file_;
+  QPushButton* read_ = nullptr;
+  QPointer<Exchange> engine_;
   std::optional<projects::Backup> backup_;
   runner::Point start_{};
 };

@@ -177,10 +177,12 @@ ProjectParameters::ProjectParameters() : Screen("Mainfrm12", exchangeTable(this)
   list->setFont(small);
   showAllLines(list);
   bindControls();
-  // The path window, for the project shown, drawn from a backup file.
+  // The path window for the project shown, read from the controller as it holds it now (a backup
+  // file can be opened in it too).
   connect(control<QPushButton>("LJcmd"), &QPushButton::clicked, this, [this] {
-    auto* window = new PathWindow(this, control<QLineEdit>("PRtxt")->text().toInt());
+    auto* window = new PathWindow(this, control<QLineEdit>("PRtxt")->text().toInt(), &exchange());
     window->show();
+    window->readFromController();
   });
 }
 

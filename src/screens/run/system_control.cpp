@@ -165,15 +165,19 @@ runner::Point SystemControl::shownPosition() const {
 
 // The path window of the current project, drawn from where the axes stand now. Each pass of the
 // read cycle adds the positions it showed to the trail, once the last of them (A) is shown:
-// X to A are read one after the other, so the five belong together. Nothing is read for it.
+// X to A are read one after the other, so the five belong together. Nothing is read for the
+// trail. The project itself is the one read in this run of the program (on the project screen,
+// say); if it was not, it is read now, which the window refuses while a project runs.
 void SystemControl::openPath() {
   if (path_) return path_->raise();
-  path_ = new PathWindow(this, control<QLineEdit>("Dgtxt")->text().toInt());
+  const int project = control<QLineEdit>("Dgtxt")->text().toInt();
+  path_ = new PathWindow(this, project, &exchange());
   path_->setStart(shownPosition());
   connect(&exchange(), &Exchange::fieldShown, path_, [this](const Name& field) {
     if (field == QLatin1String("Atxt")) path_->addTrailPoint(shownPosition());
   });
   path_->show();
+  if (!PathWindow::wasRead(project)) path_->readFromController();
 }
 
 }  // namespace lorvane::screens
