@@ -51,6 +51,9 @@ class ControllerModel : public QObject {
   // ---- The register and coil map.
   static bool hasRegister(int address) { return RegisterFile::hasRegister(address); }
   static bool hasCoil(int address) { return address >= coil::kFirst && address <= coil::kLast; }
+  // Addresses kept per step / per project (see sim/register_file.h).
+  static bool isStepRegister(std::uint16_t address) { return reg::stepBanked(address); }
+  static bool isProjectRegister(std::uint16_t address) { return reg::projectBanked(address); }
 
   std::uint16_t reg(std::uint16_t address) const { return hasRegister(address) ? regs_.at(address) : 0; }
   std::int32_t regLong(std::uint16_t first) const { return regs_.pair(first); }  // a pair, low word first

@@ -96,23 +96,21 @@ int RegisterFile::aSlot(int project, int step, std::uint16_t address) const {
   return static_cast<int>(at - kZaRegisters.begin());
 }
 
-std::uint16_t& RegisterFile::at(std::uint16_t address) {
-  Project& p = working(project_);
-  const auto s = static_cast<size_t>(step_ - 1);
-  if (const int a = aSlot(project_, step_, address); a >= 0) return p.a[s][static_cast<size_t>(a)];
+// Where an address of a project and step is held: A's copy of a Z/A setting, the step's bank,
+// the project's bank, or the single registers.
+template <class Self>
+auto& RegisterFile::cell(Self& self, int project, int step, std::uint16_t address) {
+  auto& p = self.projects_[static_cast<size_t>(project - 1)];
+  const auto s = static_cast<size_t>(step - 1);
+  if (const int a = self.aSlot(project, step, address); a >= 0) return p.a[s][static_cast<size_t>(a)];
   if (reg::stepBanked(address)) return p.steps[s][idx(address)];
   if (reg::projectBanked(address)) return p.regs[idx(address)];
-  return singles_[idx(address)];
+  return self.singles_[idx(address)];
 }
 
-std::uint16_t RegisterFile::at(int project, int step, std::uint16_t address) const {
-  const Project& p = working(project);
-  const auto s = static_cast<size_t>(step - 1);
-  if (const int a = aSlot(project, step, address); a >= 0) return p.a[s][static_cast<size_t>(a)];
-  if (reg::stepBanked(address)) return p.steps[s][idx(address)];
-  if (reg::projectBanked(address)) return p.regs[idx(address)];
-  return singles_[idx(address)];
-}
+std::uint16_t& RegisterFile::at(std::uint16_t address) { return cell(*this, project_, step_, address); }
+
+std::uint16_t RegisterFile::at(int project, int step, std::uint16_t address) const { return cell(*this, project, step, address); }
 
 std::int32_t RegisterFile::pair(int project, int step, std::uint16_t first) const {
   const std::uint32_t lo = at(project, step, first);

@@ -19,14 +19,16 @@
 #include <cstdint>
 
 #include "frames/registers.h"
+#include "sim/runner.h"
 
 namespace lorvane::sim {
 
-inline constexpr int kProjects = 10;
-inline constexpr int kSteps = 50;
-inline constexpr int kInputs = 13;
-inline constexpr int kOutputs = 12;
-inline constexpr int kAxes = reg::AxisCount;
+using runner::kAxes;
+using runner::kInputs;
+using runner::kOutputs;
+using runner::kProjects;
+using runner::kSteps;
+static_assert(kAxes == reg::AxisCount);
 
 inline constexpr bool in(int a, int lo, int hi) { return a >= lo && a <= hi; }
 inline std::uint16_t lowWord(std::int32_t v) { return static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) & 0xFFFF); }
@@ -97,6 +99,8 @@ class RegisterFile {
  private:
   // Where in `Project::a` the register is held, when the step gives the Z/A settings to A; else -1.
   int aSlot(int project, int step, std::uint16_t address) const;
+  template <class Self>
+  static auto& cell(Self& self, int project, int step, std::uint16_t address);
 
   Bank singles_{};      // working values of the single-cell registers
   Bank keptSingles_{};  // what 0x080A kept
