@@ -1,6 +1,7 @@
 #include "sim/console.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace lorvane::sim {
@@ -37,7 +38,119 @@ int axisIndex(const QString& name) {
   return name.size() == 1 ? static_cast<int>(names.indexOf(name.toUpper())) : -1;
 }
 
+const char* const kAxisNames[kAxes] = {"X", "Y", "Z", "C", "A"};
+const char* const kNormalAxes[] = {"ZA", "ZCA", "XYZCA"};
+
+QString hexKey(std::uint16_t address) { return QString::number(address, 16).toUpper(); }
+
+// The function a step runs, as the hub shows it.
+QString functionOf(const RegisterFile::Bank& b, bool empty) {
+  const auto at = [&](std::uint16_t a) { return b[RegisterFile::index(a)]; };
+  if (at(reg::ArcFlag) == 1) return QStringLiteral("arc");
+  if (at(reg::LineFlag) == 1) return QStringLiteral("line");
+  const std::uint16_t normal = at(reg::NormalMode);
+  if (normal == 3) return QStringLiteral("teach");
+  if (empty) return QStringLiteral("not set");
+  return normal <= 2 ? QStringLiteral("normal %1").arg(QLatin1String(kNormalAxes[normal])) : QStringLiteral("normal ?");
+}
+
 }  // namespace
+
+QString Console::describe(const Event& e) {
+  const QString axis = in(e.n, 0, kAxes - 1) ? QString::fromLatin1(kAxisNames[e.n]) : QString::number(e.n);
+  switch (e.kind) {
+    case Event::Kind::JogIgnored: return QStringLiteral("jog %1 ignored: a project is running").arg(axis);
+    case Event::Kind::HomeIgnored: return QStringLiteral("home %1 ignored: a project is running").arg(axis);
+    case Event::Kind::Jog: return QStringLiteral("jog %1 by %2 mm").arg(axis).arg(e.mm);
+    case Event::Kind::JogAtLimit: return QStringLiteral("jog %1 stopped at a limit").arg(axis);
+    case Event::Kind::Home: return QStringLiteral("home %1").arg(axis);
+    case Event::Kind::AtZero: return QStringLiteral("%1 at 0").arg(axis);
+    case Event::Kind::Homed: return QStringLiteral("%1 homed on L%2").arg(axis).arg(e.value);
+    case Event::Kind::HomeGaveUp: return QStringLiteral("home %1 gave up: no signal on L%2").arg(axis).arg(e.value);
+    case Event::Kind::NoSteps: return QStringLiteral("start: project %1 has no steps").arg(e.n);
+    case Event::Kind::RunStarted: return QStringLiteral("run project %1").arg(e.n);
+    case Event::Kind::ProjectDone: return QStringLiteral("project %1 done, count %2").arg(e.n).arg(e.value);
+    case Event::Kind::RunDone: return QStringLiteral("run ended: done");
+    case Event::Kind::RunStopped: return QStringLiteral("run ended: stopped");
+    case Event::Kind::RunStoppedBySwitch: return QStringLiteral("run ended: stop switch L%1").arg(e.n);
+    case Event::Kind::OutputTest: return QStringLiteral("output test: Y%1 %2").arg(e.n).arg(e.value ? "ON" : "OFF");
+    case Event::Kind::OutputTestRefused: return QStringLiteral("output test refused: Y%1 setting %2").arg(e.n).arg(e.value);
+    case Event::Kind::TeachPointStored: return QStringLiteral("teach point stored, step %1").arg(e.n);
+    case Event::Kind::TeachSpeedsMatched: return QStringLiteral("teach speeds matched, step %1").arg(e.n);
+    case Event::Kind::ParametersKept: return QStringLiteral("parameters kept");
+    case Event::Kind::ProjectKept: return QStringLiteral("project %1 kept").arg(e.n);
+    case Event::Kind::ProjectReported: return QStringLiteral("project %1 reported").arg(e.n);
+    case Event::Kind::ProjectCleared: return QStringLiteral("project %1 cleared").arg(e.n);
+    case Event::Kind::StateNotWritten: return QStringLiteral("state file not written: %1").arg(e.text);
+  }
+  return {};
+}
+
+QString Console::stateText() const {
+  const ControllerModel& m = model_;
+  QStringList lines;
+  lines << QStringLiteral("project %1 step %2 (of %3), %4, count %5")
+               .arg(m.currentProject())
+               .arg(m.currentStep())
+               .arg(m.reg(reg::StepCount))
+               .arg(m.running() ? QStringLiteral("running step %1").arg(m.reg(reg::RunStatus)) : QStringLiteral("standby"))
+               .arg(m.reg(reg::ProductionCount));
+  QStringList pos;
+  for (int a = 0; a < kAxes; ++a)
+    pos << QStringLiteral("%1 %2%3").arg(kAxisNames[a]).arg(m.position(a) / 100.0).arg(m.axisMoving(a) ? "*" : "");
+  lines << QStringLiteral("axes mm: ") + pos.join(QStringLiteral("  "));
+  QString ins, outs;
+  for (int n = 1; n <= kInputs; ++n) ins += m.input(n) ? '1' : '0';
+  for (int n = 1; n <= kOutputs; ++n) outs += m.output(n) ? '1' : '0';
+  lines << QStringLiteral("inputs L1-L13 %1  outputs Y1-Y12 %2%3")
+               .arg(ins, outs, m.inputTest() ? QStringLiteral("  (input test on)") : QString());
+  if (const auto busy = m.busyWith()) lines << QStringLiteral("busy: %1").arg(describe(*busy));
+  return lines.join('\n');
+}
+
+QString Console::projectText(int project) const {
+  if (!in(project, 1, kProjects)) return QStringLiteral("no project %1 (1..%2)").arg(project).arg(kProjects);
+  const RegisterFile& regs = model_.registers();
+  const RegisterFile::Project& p = regs.working(project);
+  const RegisterFile::Project& kept = regs.kept(project);
+  const bool same = p.regs == kept.regs && p.steps == kept.steps;
+  const auto value = [&](std::uint16_t a) { return p.regs[RegisterFile::index(a)]; };
+  QStringList lines;
+  lines << QStringLiteral("project %1%2: %3 steps, loops %4, speed %5%, next project %6 (%7)")
+               .arg(project)
+               .arg(project == regs.currentProject() ? QStringLiteral(" (current)") : QString())
+               .arg(value(reg::StepCount))
+               .arg(value(reg::ProjectLoops))
+               .arg(value(reg::SpeedOverride))
+               .arg(value(reg::NextProject))
+               .arg(same ? QStringLiteral("as kept") : QStringLiteral("changed since kept"));
+  for (int s = 1; s <= kSteps; ++s) {
+    const RegisterFile::Bank& b = p.steps[static_cast<size_t>(s - 1)];
+    if (std::all_of(b.begin(), b.end(), [](std::uint16_t v) { return v == 0; })) continue;
+    lines << QStringLiteral("  step %1: %2").arg(s).arg(functionOf(b, false));
+  }
+  return lines.join('\n');
+}
+
+QString Console::stepText(int project, int step) const {
+  if (!in(project, 1, kProjects) || !in(step, 1, kSteps))
+    return QStringLiteral("no step %1 of project %2 (steps 1..%3, projects 1..%4)").arg(step).arg(project).arg(kSteps).arg(kProjects);
+  const RegisterFile& regs = model_.registers();
+  const RegisterFile::Bank& b = regs.working(project).steps[static_cast<size_t>(step - 1)];
+  const RegisterFile::Bank& kept = regs.kept(project).steps[static_cast<size_t>(step - 1)];
+  QStringList values;
+  for (int a = reg::kFirst; a <= reg::kLast; ++a) {
+    const auto u = static_cast<std::uint16_t>(a);
+    if (reg::stepBanked(u) && b[RegisterFile::index(u)] != 0) values << QStringLiteral("%1=%2").arg(hexKey(u)).arg(b[RegisterFile::index(u)]);
+  }
+  return QStringLiteral("project %1 step %2: %3, start delay %4 ms (%5)\n  %6")
+      .arg(project)
+      .arg(step)
+      .arg(functionOf(b, values.isEmpty()))
+      .arg(b[RegisterFile::index(reg::StepStartDelay)])
+      .arg(b == kept ? QStringLiteral("as kept") : QStringLiteral("changed since kept"))
+      .arg(values.isEmpty() ? QStringLiteral("all registers 0") : values.join(' '));
+}
 
 QString Console::help() {
   return QStringLiteral(
@@ -68,17 +181,17 @@ QString Console::run(const QString& line) {
   const auto usage = [&](const char* form) { return QStringLiteral("usage: %1").arg(QLatin1String(form)); };
 
   if (cmd == QLatin1String("help") || cmd == QLatin1String("?")) return help();
-  if (cmd == QLatin1String("state")) return model_.stateText() + '\n' + faults_.summary();
+  if (cmd == QLatin1String("state")) return stateText() + '\n' + faults_.summary();
   if (cmd == QLatin1String("project")) {
     int p = model_.currentProject();
     if (w.size() > 2 || (w.size() == 2 && !parseInt(w[1], &p))) return usage("project [P]  (P 1..10)");
-    return model_.projectText(p);
+    return projectText(p);
   }
   if (cmd == QLatin1String("step")) {
     int p = model_.currentProject(), s = 0;
     const bool ok = (w.size() == 2 && parseInt(w[1], &s)) || (w.size() == 3 && parseInt(w[1], &p) && parseInt(w[2], &s));
     if (!ok) return usage("step [P] S  (P 1..10, S 1..50)");
-    return model_.stepText(p, s);
+    return stepText(p, s);
   }
   if (cmd == QLatin1String("in")) {
     int n = 0, v = 0;

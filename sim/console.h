@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+#include "sim/event.h"
 #include "sim/faults.h"
 #include "sim/model.h"
 #include "sim/slave.h"
@@ -26,6 +27,15 @@ class Console {
   // Carries out one command line and returns what to print (may be several lines).
   QString run(const QString& line);
   static QString help();
+  // A line about something the machine did, for lorvane-sim's log.
+  static QString describe(const Event& event);
+
+  // What the console shows of the machine: project, step, run, positions, inputs and outputs; a
+  // project's settings and the function of each step set; one step's values. The working values,
+  // and whether they are the kept ones.
+  QString stateText() const;
+  QString projectText(int project) const;
+  QString stepText(int project, int step) const;
 
  private:
   ControllerModel& model_;

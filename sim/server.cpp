@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "sim/console.h"
+
 namespace lorvane::sim {
 
 namespace {
@@ -32,7 +34,7 @@ PtyServer::PtyServer(ControllerModel& model, Faults& faults, Options options, QO
   connect(&pumpTimer_, &QTimer::timeout, this, &PtyServer::pump);
   modelTimer_.setInterval(kModelTickMs);
   connect(&modelTimer_, &QTimer::timeout, this, &PtyServer::advanceModel);
-  connect(&model_, &ControllerModel::note, this, [this](const QString& line) { log(QStringLiteral("* ") + line); });
+  connect(&model_, &ControllerModel::happened, this, [this](const Event& e) { log(QStringLiteral("* ") + Console::describe(e)); });
   if (options_.logFile == QLatin1String("-")) {
     logStream_ = std::make_unique<QTextStream>(stdout);
   } else if (!options_.logFile.isEmpty()) {

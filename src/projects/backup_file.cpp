@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "frames/registers.h"
+#include "frames/state_file.h"
 
 namespace lorvane::projects {
 
@@ -46,7 +47,9 @@ bool readEntry(const QJsonValue& v, const QString& name, const reg::Banked& r, s
   std::int64_t fromShown = 0;
   std::int64_t fromRaw = 0;
   const bool haveShown = shown.isDouble() && reg::rawValue(r, shown.toDouble(), &fromShown);
-  const bool haveRaw = rawV.isDouble() && reg::rawValue(reg::Banked{r.name, r.address, r.count, 1, r.unit}, rawV.toDouble(), &fromRaw);
+  reg::Banked unscaled = r;
+  unscaled.scale = 1;
+  const bool haveRaw = rawV.isDouble() && reg::rawValue(unscaled, rawV.toDouble(), &fromRaw);
   if ((!shown.isUndefined() && !haveShown) || (!rawV.isUndefined() && !haveRaw) || (!haveShown && !haveRaw)) {
     *error = tr("%1: not a value the register %2 can hold").arg(name, hexAddress(r.address));
     return false;
@@ -298,17 +301,15 @@ QString summary(const Backup& b) {
 
 namespace {
 
-constexpr char kSimFormat[] = "lorvane-sim state 1";
-
-std::int64_t wordsValue(const reg::Banked& r, const QJsonObject& words) {
-  const auto word = [&](std::uint16_t a) { return static_cast<std::uint32_t>(words.value(hexAddress(a)).toInt()) & 0xFFFF; };
+std::int64_t wordsValue(const reg::Banked& r, const state::Words& words) {
+  const auto word = [&](std::uint16_t a) { return static_cast<std::uint32_t>(words.value(a)); };
   if (r.count == 1) return word(r.address);
   return static_cast<std::int32_t>((word(static_cast<std::uint16_t>(r.address + 1)) << 16) | word(r.address));
 }
 
-void putWords(const reg::Banked& r, std::int64_t raw, QJsonObject* words, bool skipZero) {
+void putWords(const reg::Banked& r, std::int64_t raw, state::Words* words, bool skipZero) {
   const auto put = [&](std::uint16_t a, std::uint32_t v) {
-    if (v != 0 || !skipZero) words->insert(hexAddress(a), int(v & 0xFFFF));
+    if (v != 0 || !skipZero) words->insert(a, static_cast<std::uint16_t>(v & 0xFFFF));
   };
   const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(raw));
   put(r.address, r.count == 1 ? static_cast<std::uint32_t>(raw) : u & 0xFFFF);
@@ -318,33 +319,24 @@ void putWords(const reg::Banked& r, std::int64_t raw, QJsonObject* words, bool s
 }  // namespace
 
 std::optional<Backup> fromSimState(const QByteArray& json, QString* error) {
-  const QJsonDocument doc = QJsonDocument::fromJson(json);
-  const QJsonObject root = doc.object();
-  if (root.value("format").toString() != QLatin1String(kSimFormat)) {
-    *error = tr("not a lorvane-sim state file");
-    return std::nullopt;
-  }
+  const std::optional<state::File> file = state::fromJson(json, error);
+  if (!file) return std::nullopt;
   Backup b;
   b.date = QDateTime::currentDateTimeUtc();
   for (int n = 1; n <= kProjects; ++n) {
     ProjectData p;
     p.number = n;
-    QJsonObject po;
-    for (const QJsonValue& v : root.value("projects").toArray())
-      if (v.toObject().value("project").toInt() == n) po = v.toObject();
-    for (const reg::Banked& r : reg::projectRegisters())
-      p.registers[QString::fromLatin1(r.name)] = wordsValue(r, po.value("registers").toObject());
+    const state::Project kept = file->projects.value(n);
+    for (const reg::Banked& r : reg::projectRegisters()) p.registers[QString::fromLatin1(r.name)] = wordsValue(r, kept.registers);
     // A project the simulator never kept has the speed at 100 %, as the simulator starts it.
-    if (po.isEmpty()) p.registers["project.speedOverride"] = 100;
+    if (!file->projects.contains(n)) p.registers["project.speedOverride"] = 100;
     const int count = std::min<int>(p.stepCount(), kMaxSteps);
     p.registers["project.stepCount"] = count;
     for (int s = 1; s <= count; ++s) {
-      const QJsonObject words = po.value("steps").toObject().value(QString::number(s)).toObject();
-      const QJsonObject aWords = po.value("a-steps").toObject().value(QString::number(s)).toObject();
       Values v;
       for (const reg::Banked& r : reg::stepRegisters()) {
-        v[QString::fromLatin1(r.name)] = wordsValue(r, words);
-        if (r.zaShared) v[aName(r)] = wordsValue(r, aWords);
+        v[QString::fromLatin1(r.name)] = wordsValue(r, kept.steps.value(s));
+        if (r.zaShared) v[aName(r)] = wordsValue(r, kept.aSteps.value(s));
       }
       p.steps << v;
     }
@@ -354,33 +346,46 @@ std::optional<Backup> fromSimState(const QByteArray& json, QString* error) {
 }
 
 QByteArray toSimState(const Backup& b, const QByteArray& existing) {
-  QJsonObject root = QJsonDocument::fromJson(existing).object();
-  if (root.value("format").toString() != QLatin1String(kSimFormat)) root = QJsonObject{};
-  root.insert("format", QString::fromLatin1(kSimFormat));
-  if (!root.contains("parameters")) root.insert("parameters", QJsonObject{});
-  QJsonArray projects;
-  for (int n = 1; n <= kProjects; ++n) {
-    const ProjectData* p = b.project(n);
-    if (!p) {
-      for (const QJsonValue& v : root.value("projects").toArray())
-        if (v.toObject().value("project").toInt() == n) projects.append(v);
-      continue;
-    }
-    QJsonObject regs, steps, aSteps;
-    for (const reg::Banked& r : reg::projectRegisters()) putWords(r, p->registers.value(QString::fromLatin1(r.name)), &regs, false);
-    for (qsizetype i = 0; i < p->steps.size(); ++i) {
-      QJsonObject words, aWords;
+  QString ignored;
+  state::File file = state::fromJson(existing, &ignored).value_or(state::File{});
+  for (const ProjectData& p : b.projects) {
+    state::Project kept;
+    for (const reg::Banked& r : reg::projectRegisters()) putWords(r, p.registers.value(QString::fromLatin1(r.name)), &kept.registers, false);
+    for (qsizetype i = 0; i < p.steps.size(); ++i) {
+      state::Words words, aWords;
       for (const reg::Banked& r : reg::stepRegisters()) {
-        putWords(r, p->steps[i].value(QString::fromLatin1(r.name)), &words, true);
-        if (r.zaShared) putWords(r, p->steps[i].value(aName(r)), &aWords, true);
+        putWords(r, p.steps[i].value(QString::fromLatin1(r.name)), &words, true);
+        if (r.zaShared) putWords(r, p.steps[i].value(aName(r)), &aWords, true);
       }
-      if (!words.isEmpty()) steps.insert(QString::number(i + 1), words);
-      if (!aWords.isEmpty()) aSteps.insert(QString::number(i + 1), aWords);
+      if (!words.isEmpty()) kept.steps.insert(int(i + 1), words);
+      if (!aWords.isEmpty()) kept.aSteps.insert(int(i + 1), aWords);
     }
-    projects.append(QJsonObject{{"project", n}, {"registers", regs}, {"steps", steps}, {"a-steps", aSteps}});
+    file.projects.insert(p.number, kept);
   }
-  root.insert("projects", projects);
-  return QJsonDocument(root).toJson(QJsonDocument::Indented);
+  return state::toJson(file);
+}
+
+// ---- values the screens would refuse ---------------------------------------------------------------
+
+QStringList outOfRange(const Backup& b, const QList<int>& projects) {
+  QStringList faults;
+  const auto check = [&](const Values& values, const QList<std::pair<QString, const reg::Banked*>>& names, const QString& where) {
+    for (const auto& [name, r] : names) {
+      const std::int64_t raw = values.value(name);
+      // 0 is what the controller holds in a register nobody set (a cleared step), in range or not.
+      if (raw == 0 || reg::inRange(*r, raw)) continue;
+      faults << tr("%1: %2 = %3 is outside the range %4 the screens allow")
+                    .arg(where, name)
+                    .arg(number(reg::shownValue(*r, raw)))
+                    .arg(reg::rangeText(*r));
+    }
+  };
+  for (const ProjectData& p : b.projects) {
+    if (!projects.isEmpty() && !projects.contains(p.number)) continue;
+    check(p.registers, projectNames(), tr("project %1").arg(p.number));
+    for (qsizetype i = 0; i < p.steps.size(); ++i) check(p.steps[i], stepNames(), tr("project %1 step %2").arg(p.number).arg(i + 1));
+  }
+  return faults;
 }
 
 }  // namespace lorvane::projects

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 
@@ -68,5 +69,10 @@ QString summary(const Backup& backup);
 // the axis parameters, stay as they were when `existing` is given).
 std::optional<Backup> fromSimState(const QByteArray& json, QString* error);
 QByteArray toSimState(const Backup& backup, const QByteArray& existing = {});
+
+// The values of the given projects (all when empty) that the screens would not download, one
+// line each naming the project, the step, the register and its range; empty when there are none.
+// A restore refuses such a backup before it writes anything.
+QStringList outOfRange(const Backup& backup, const QList<int>& projects = {});
 
 }  // namespace lorvane::projects

@@ -354,6 +354,11 @@ int main(int argc, char** argv) {
       err() << "lorvane-projects: " << why << '\n';
       return kFailed;
     }
+    if (const QStringList bad = outOfRange(*fromFile, only ? QList<int>{only} : QList<int>{}); !bad.isEmpty()) {
+      for (const QString& line : bad) err() << "lorvane-projects: " << line << '\n';
+      err() << tr("lorvane-projects: the backup holds values the screens refuse; nothing was written\n");
+      return kFailed;
+    }
   }
   auto port = openPort(parser.value(portOpt));
   if (!port) return kFailed;

@@ -240,6 +240,48 @@ TEST(BackupFile, SimulatorStateBothWays) {
   EXPECT_FALSE(fromSimState(toJson(b), &error));
 }
 
+// The screens' ranges hold for a restore: each value outside them is named with its project, step
+// and range; 0 (a register nobody set) passes, and only the projects asked for are checked.
+TEST(BackupFile, ValuesTheScreensRefuseAreNamed) {
+  Backup b;
+  b.date = QDateTime::currentDateTimeUtc();
+  for (int n : {1, 2}) {
+    ProjectData p{n, {{"project.stepCount", 1}, {"project.loops", 0}, {"project.speedOverride", 100}, {"project.next", 0}}, {}};
+    Values step;
+    for (const auto& [name, r] : stepNames()) step[name] = 0;
+    p.steps << step;
+    b.projects << p;
+  }
+  EXPECT_EQ(outOfRange(b), QStringList{});
+  struct Case {
+    const char* name;
+    std::int64_t raw;
+    const char* fault;  // empty: in range
+  };
+  const Case cases[] = {
+      {"x.startInput", 99, "project 1 step 1: x.startInput = 99 is outside the range 1-13"},
+      {"x.startInput", 13, ""},
+      {"a.startInput", 14, "project 1 step 1: a.startInput = 14 is outside the range 1-13"},
+      {"arc.speed", 20, "project 1 step 1: arc.speed = 20 is outside the range 50-1000"},
+      {"arc.speed", 0, ""},
+      {"arc.speed", 1001, "project 1 step 1: arc.speed = 1001 is outside the range 50-1000"},
+      {"direct2.output", 13, "project 1 step 1: direct2.output = 13 is outside the range 1-12"},
+      {"x.runMode", 4, "project 1 step 1: x.runMode = 4 is outside the range 0-3"},
+      {"x.distance", -123456, ""},
+      {"project.speedOverride", 101, "project 1: project.speedOverride = 101 is outside the range 0-100"},
+      {"project.next", 11, "project 1: project.next = 11 is outside the range 1-10"},
+  };
+  for (const Case& c : cases) {
+    Backup one = b;
+    Values& values = QString::fromLatin1(c.name).startsWith("project.") ? one.projects[0].registers : one.projects[0].steps[0];
+    values[c.name] = c.raw;
+    const QStringList faults = outOfRange(one);
+    EXPECT_EQ(faults, *c.fault ? QStringList{QString::fromUtf8(c.fault) + " the screens allow"} : QStringList{})
+        << c.name << " = " << c.raw;
+    EXPECT_EQ(outOfRange(one, {2}), QStringList{}) << c.name;
+  }
+}
+
 TEST(BackupFile, SummaryNamesEachStepsFunctionAndMainValues) {
   Backup b;
   b.date = QDateTime::currentDateTimeUtc();

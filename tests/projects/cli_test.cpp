@@ -44,6 +44,18 @@ TEST(CommandLine, StatusAndMessage) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(toJson(b).replace("\"version\": 1", "\"version\": 2"));
   }
+  // A value the screens refuse (start input 99, they take 0..13): the restore is refused before
+  // the port is even opened, naming where the value is.
+  const QString outOfRange = dir.filePath("out-of-range.json");
+  {
+    Backup bad = b;
+    bad.projects[0].registers["project.stepCount"] = 1;
+    Values step;
+    for (const auto& [name, r] : stepNames()) step[name] = 0;
+    step["x.startInput"] = 99;
+    bad.projects[0].steps << step;
+    ASSERT_TRUE(save(bad, outOfRange, &error));
+  }
   // Port 9 names something that is not a serial device.
   QFile::link(good, dir.filePath("com9"));
 
@@ -66,6 +78,8 @@ TEST(CommandLine, StatusAndMessage) {
       {{"restore", "--port", "1", newer}, 1, "backup file version 2"},
       {{"from-sim", good, dir.filePath("out.json")}, 1, "not a lorvane-sim state file"},
       {{"backup", "--port", "9", dir.filePath("b.json")}, 1, "port 9 ("},
+      {{"restore", "--port", "9", "--yes", outOfRange}, 1, "project 1 step 1: x.startInput = 99 is outside the range 1-13"},
+      {{"restore", "--port", "9", "--yes", outOfRange}, 1, "nothing was written"},
       {{"show", good}, 0, "Project 1: 0 steps, speed 100%"},
       {{"--help"}, 0, "restore --port N FILE"},
   };

@@ -1,6 +1,9 @@
 // The simulated controller's behaviour that the screens rely on: per-step storage, motion,
 // inputs and outputs, runs, and the project store.
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -565,6 +568,67 @@ TEST_F(Model, LoadRefusesAFileThatIsNotAState) {
   EXPECT_FALSE(error.isEmpty());
   EXPECT_FALSE(model.load(dir.filePath("missing.json")));
   EXPECT_EQ(model.reg(reg::ProductionCount), 5);
+}
+
+// A state file that is damaged is refused whole, with the place named, and the model keeps what
+// it had: a value no register holds, an address kept elsewhere, a step or project that does not
+// exist.
+TEST_F(Model, LoadRefusesADamagedStateAndSaysWhere) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("state.json");
+  ASSERT_TRUE(model.save(path));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QJsonObject good = QJsonDocument::fromJson(f.readAll()).object();
+  f.close();
+  // Puts `value` at key in the object under `place` of the state ("parameters", or "projects"
+  // then an entry of project 1).
+  const auto damaged = [&](const char* place, const QString& key, const QJsonValue& value) {
+    QJsonObject root = good;
+    if (QLatin1String(place) == QLatin1String("parameters")) {
+      QJsonObject params = root["parameters"].toObject();
+      params.insert(key, value);
+      root["parameters"] = params;
+    } else {
+      QJsonArray projects = root["projects"].toArray();
+      QJsonObject first = projects[0].toObject();
+      if (QLatin1String(place) == QLatin1String("project")) {
+        first.insert(key, value);
+      } else {
+        QJsonObject inner = first[place].toObject();
+        inner.insert(key, value);
+        first[place] = inner;
+      }
+      projects[0] = first;
+      root["projects"] = projects;
+    }
+    return QJsonDocument(root).toJson();
+  };
+  struct Case {
+    QByteArray file;
+    const char* says;
+  };
+  const Case cases[] = {
+      {damaged("parameters", "1001", 70000), "parameters: 1001 holds 70000"},
+      {damaged("parameters", "1001", -1), "parameters: 1001 holds -1"},
+      {damaged("parameters", "1001", 1.5), "parameters: 1001 holds 1.5"},
+      {damaged("parameters", "1028", 1), "parameters: 1028 is not a register kept there"},
+      {damaged("registers", "1001", 1), "project 1: 1001 is not a register kept there"},
+      {damaged("steps", "51", QJsonObject{}), "project 1: step \"51\" is not 1..50"},
+      {damaged("a-steps", "1", QJsonObject{{"1028", 1}}), "project 1 (A) step 1: 1028 is not a register kept there"},
+      {damaged("project", "project", 2), "project number 2 is not 1..10 or comes twice"},
+  };
+  set(reg::ProductionCount, 5);
+  for (const Case& c : cases) {
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(c.file);
+    out.close();
+    QString error;
+    EXPECT_FALSE(model.load(path, &error)) << c.says;
+    EXPECT_TRUE(error.contains(QString::fromUtf8(c.says))) << c.says << ": " << error.toStdString();
+    EXPECT_EQ(model.reg(reg::ProductionCount), 5) << c.says;
+  }
 }
 
 }  // namespace

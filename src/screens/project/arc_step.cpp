@@ -2,6 +2,7 @@
 
 #include "link/link.h"
 #include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 
@@ -77,7 +78,6 @@ Controls controls() {
 // Each read goes out again at every tick until it is answered.
 ScreenDecl exchangeTable() {
   // The message names 1-13 although 0 (no start condition) is accepted: the text operators know.
-  const Range startInput{0, 13, rangeMessage("1-13")};
   // A direction command: the direction is read back at once, and only this button's own echo
   // gives it its colour back.
   const auto direction = [](const Name& button, std::uint16_t coil) {
@@ -104,14 +104,14 @@ ScreenDecl exchangeTable() {
       },
       .sequences = {
           Sequence{.button = "SAcmd",
-                   .steps = {Write{.reg = reg::ArcStartInput, .field = "RLtxt", .range = startInput},
-                             Write{.reg = reg::ArcStartStop, .field = "YHtxt", .range = range(0, 1)},
+                   .steps = {Write{.reg = reg::ArcStartInput, .field = "RLtxt", .range = reg::rangeOf(reg::ArcStartInput)},
+                             Write{.reg = reg::ArcStartStop, .field = "YHtxt", .range = reg::rangeOf(reg::ArcStartStop)},
                              Write{.reg = reg::ArcCentreX, .field = "YNtxt", .count = 2, .scale = 100},
                              Write{.reg = reg::ArcCentreY, .field = "XNtxt", .count = 2, .scale = 100},
                              Write{.reg = reg::ArcEndX, .field = "ZGtxt", .count = 2, .scale = 100},
                              Write{.reg = reg::ArcEndY, .field = "DNtxt", .count = 2, .scale = 100},
-                             Write{.reg = reg::TeachOrArcSize, .field = "XYtxt", .range = range(0, 1)},
-                             Write{.reg = reg::ArcSpeed, .field = "SD6txt", .range = range(50, 1000)}},
+                             Write{.reg = reg::TeachOrArcSize, .field = "XYtxt", .range = reg::rangeOf(reg::TeachOrArcSize)},
+                             Write{.reg = reg::ArcSpeed, .field = "SD6txt", .range = reg::rangeOf(reg::ArcSpeed)}},
                    .clears = ClearLocks::All,
                    .onClick = {SetInterval{ArcStep::kIntervalMs}, RestartTimer{}},
                    .onDone = {SetInterval{ArcStep::kIntervalMs}}},

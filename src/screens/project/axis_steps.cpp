@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 
@@ -139,9 +140,6 @@ Controls controls(AxisPage which) {
 
 // ---- The phase tables ------------------------------------------------------------------------
 
-// The message names 1-13 although 0 (no start condition) is accepted: the text operators know.
-const Range kStartInput{0, 13, rangeMessage("1-13")};
-
 // The X, Y and C pages: each read goes out again at every tick until it is answered.
 ScreenDecl singleAxisTable(const Page& p) {
   const reg::Axis a = p.axis;
@@ -161,11 +159,11 @@ ScreenDecl singleAxisTable(const Page& p) {
       },
       .sequences = {Sequence{
           .button = p.download,
-          .steps = {Write{.reg = reg::NormalStartInput[a], .field = "SRtxt", .range = kStartInput},
-                    Write{.reg = reg::NormalStartStop[a], .field = "XZtxt", .range = range(0, 1)},
-                    Write{.reg = reg::NormalRunMode[a], .field = "XDtxt", .range = range(0, 3)},
-                    Write{.reg = reg::NormalDirection[a], .field = "XJtxt", .range = range(0, 1)},
-                    Write{.reg = reg::NormalAbsolute[a], .field = "ZBtxt", .range = range(0, 1)},
+          .steps = {Write{.reg = reg::NormalStartInput[a], .field = "SRtxt", .range = reg::rangeOf(reg::NormalStartInput[a])},
+                    Write{.reg = reg::NormalStartStop[a], .field = "XZtxt", .range = reg::rangeOf(reg::NormalStartStop[a])},
+                    Write{.reg = reg::NormalRunMode[a], .field = "XDtxt", .range = reg::rangeOf(reg::NormalRunMode[a])},
+                    Write{.reg = reg::NormalDirection[a], .field = "XJtxt", .range = reg::rangeOf(reg::NormalDirection[a])},
+                    Write{.reg = reg::NormalAbsolute[a], .field = "ZBtxt", .range = reg::rangeOf(reg::NormalAbsolute[a])},
                     Write{.reg = reg::NormalSpeed[a], .field = "SDtxt"},
                     Write{.reg = reg::NormalDistance[a], .field = "XYtxt", .count = 2, .scale = 100}},
           .clears = ClearLocks::All}},
@@ -182,7 +180,7 @@ ScreenDecl zaTable(const Page& p) {
   // flag, then the page shows the other axis's settings as read, for the operator to check.
   const WhenChanged switchAxis{
       .field = "SHtxt",
-      .steps = {Write{.reg = reg::ZReplacedByA, .field = "SHtxt", .range = range(0, 1)}},
+      .steps = {Write{.reg = reg::ZReplacedByA, .field = "SHtxt", .range = reg::rangeOf(reg::ZReplacedByA)}},
       .done = {ForgetBanked{}, Blank{settings + QList<Name>{"YXtxt", "BCtxt", "ZZtxt", "DZtxt"}},
                Message{otherAxisShown()}},
   };
@@ -207,14 +205,14 @@ ScreenDecl zaTable(const Page& p) {
       // The distance goes before the speed, and the replacement flag last.
       .sequences = {Sequence{
           .button = p.download,
-          .steps = {Write{.reg = reg::NormalStartInput[a], .field = "SRtxt", .range = kStartInput},
-                    Write{.reg = reg::NormalStartStop[a], .field = "XZtxt", .range = range(0, 1)},
-                    Write{.reg = reg::NormalRunMode[a], .field = "XDtxt", .range = range(0, 3)},
-                    Write{.reg = reg::NormalDirection[a], .field = "XJtxt", .range = range(0, 1)},
-                    Write{.reg = reg::NormalAbsolute[a], .field = "ZBtxt", .range = range(0, 1)},
+          .steps = {Write{.reg = reg::NormalStartInput[a], .field = "SRtxt", .range = reg::rangeOf(reg::NormalStartInput[a])},
+                    Write{.reg = reg::NormalStartStop[a], .field = "XZtxt", .range = reg::rangeOf(reg::NormalStartStop[a])},
+                    Write{.reg = reg::NormalRunMode[a], .field = "XDtxt", .range = reg::rangeOf(reg::NormalRunMode[a])},
+                    Write{.reg = reg::NormalDirection[a], .field = "XJtxt", .range = reg::rangeOf(reg::NormalDirection[a])},
+                    Write{.reg = reg::NormalAbsolute[a], .field = "ZBtxt", .range = reg::rangeOf(reg::NormalAbsolute[a])},
                     Write{.reg = reg::NormalDistance[a], .field = "XYtxt", .count = 2, .scale = 100},
                     Write{.reg = reg::NormalSpeed[a], .field = "SDtxt"},
-                    Write{.reg = reg::ZReplacedByA, .field = "SHtxt", .range = range(0, 1)}},
+                    Write{.reg = reg::ZReplacedByA, .field = "SHtxt", .range = reg::rangeOf(reg::ZReplacedByA)}},
           .clears = ClearLocks::All,
           .whenChanged = switchAxis}},
   };

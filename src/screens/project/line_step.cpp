@@ -1,6 +1,7 @@
 #include "screens/project/line_step.h"
 
 #include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 
@@ -61,7 +62,6 @@ Controls controls() {
 // Each read goes out again at every tick until it is answered.
 ScreenDecl exchangeTable() {
   // The message names 1-13 although 0 (no start condition) is accepted: the text operators know.
-  const Range startInput{0, 13, rangeMessage("1-13")};
   return ScreenDecl{
       .intervalMs = 100,
       .silentLimit = 5,
@@ -76,11 +76,11 @@ ScreenDecl exchangeTable() {
       },
       .sequences = {Sequence{
           .button = "SScmd",
-          .steps = {Write{.reg = reg::LineStartInput, .field = "RLtxt", .range = startInput},
-                    Write{.reg = reg::LineStartStop, .field = "ZXtxt", .range = range(0, 1)},
+          .steps = {Write{.reg = reg::LineStartInput, .field = "RLtxt", .range = reg::rangeOf(reg::LineStartInput)},
+                    Write{.reg = reg::LineStartStop, .field = "ZXtxt", .range = reg::rangeOf(reg::LineStartStop)},
                     Write{.reg = reg::LineEndX, .field = "ZGtxt", .count = 2, .scale = 100},
                     Write{.reg = reg::LineEndY, .field = "DNtxt", .count = 2, .scale = 100},
-                    Write{.reg = reg::LineSpeed, .field = "SDtxt", .range = range(0, 65535)}},
+                    Write{.reg = reg::LineSpeed, .field = "SDtxt", .range = reg::rangeOf(reg::LineSpeed)}},
           .clears = ClearLocks::All}},
   };
 }

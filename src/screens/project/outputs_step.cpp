@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 #include "ui/widgets.h"
@@ -83,7 +84,6 @@ Controls directControls() {
 
 ScreenDecl directTable() {
   // The message names 1-12 although 0 (no output) is accepted: the text operators know.
-  const Range outputNumber{0, 12, rangeMessage("1-12")};
   ScreenDecl d{.intervalMs = 80, .silentLimit = 5, .repeatingReads = true};
   Sequence download{.button = "SScmd", .clears = ClearLocks::All};
   for (std::size_t g = 0; g < reg::DirectOutput.size(); ++g) {
@@ -92,8 +92,8 @@ ScreenDecl directTable() {
             << Read{.reg = reg::DirectOutputState[g], .field = n.state, .also = {{n.stateLabel, kOutputSetting}}};
     // The current step is read between the third and the fourth group, as the controller expects.
     if (g == 2) d.reads << Read{.reg = reg::CurrentStep, .field = "BUtxt"};
-    download.steps << Write{.reg = reg::DirectOutput[g], .field = n.output, .range = outputNumber}
-                   << Write{.reg = reg::DirectOutputState[g], .field = n.state, .range = range(0, 1)};
+    download.steps << Write{.reg = reg::DirectOutput[g], .field = n.output, .range = reg::rangeOf(reg::DirectOutput[g])}
+                   << Write{.reg = reg::DirectOutputState[g], .field = n.state, .range = reg::rangeOf(reg::DirectOutputState[g])};
   }
   d.sequences << download;
   return d;
@@ -168,8 +168,6 @@ Controls conditionedControls() {
 // parameter screen, so a download writes them only when the operator typed one here: otherwise a
 // forward-limit assignment such as input 5 would be overwritten with what this page read.
 ScreenDecl conditionedTable() {
-  const Range inputNumber{0, 13, rangeMessage("1-13")};
-  const Range outputNumber{0, 12, rangeMessage("1-12")};
   ScreenDecl d{.intervalMs = 80, .silentLimit = 5, .repeatingReads = true};
   Sequence download{.button = "SScmd", .clears = ClearLocks::All};
   for (std::size_t g = 0; g < reg::CondInput.size(); ++g) {
@@ -177,10 +175,10 @@ ScreenDecl conditionedTable() {
     d.reads << Read{.reg = reg::CondInput[g], .field = n.input} << Read{.reg = reg::CondInputState[g], .field = n.inputState}
             << Read{.reg = reg::CondOutput[g], .field = n.output}
             << Read{.reg = reg::CondOutputState[g], .field = n.outputState, .also = {{n.stateLabel, kOutputSetting}}};
-    download.steps << Write{.reg = reg::CondInput[g], .field = n.input, .range = inputNumber}
-                   << Write{.reg = reg::CondInputState[g], .field = n.inputState, .range = range(0, 1), .onlyIfEdited = true}
-                   << Write{.reg = reg::CondOutput[g], .field = n.output, .range = outputNumber}
-                   << Write{.reg = reg::CondOutputState[g], .field = n.outputState, .range = range(0, 1)};
+    download.steps << Write{.reg = reg::CondInput[g], .field = n.input, .range = reg::rangeOf(reg::CondInput[g])}
+                   << Write{.reg = reg::CondInputState[g], .field = n.inputState, .range = reg::rangeOf(reg::CondInputState[g]), .onlyIfEdited = true}
+                   << Write{.reg = reg::CondOutput[g], .field = n.output, .range = reg::rangeOf(reg::CondOutput[g])}
+                   << Write{.reg = reg::CondOutputState[g], .field = n.outputState, .range = reg::rangeOf(reg::CondOutputState[g])};
   }
   d.reads << Read{.reg = reg::CurrentStep, .field = "BUtxt"};
   d.sequences << download;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "screens/project/path_window.h"
 #include "ui/controls.h"
 
@@ -56,7 +57,7 @@ ScreenDecl exchangeTable(ProjectParameters* self) {
                    .onDone = {ForgetBanked{}, Blank{{"PRtxt", "PR1txt", "PR2txt"}}}},
           // The step count of the current project.
           Sequence{.button = "SAcmd",
-                   .steps = {Write{.reg = reg::StepCount, .field = "BStxt", .range = range(0, 50)}},
+                   .steps = {Write{.reg = reg::StepCount, .field = "BStxt", .range = reg::rangeOf(reg::StepCount)}},
                    .clears = ClearLocks::All,
                    .onClick = {SetInterval{ProjectParameters::kBusyMs}},
                    .refusedWhile = {"SUcmd"},

@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {
@@ -78,7 +79,7 @@ ScreenDecl exchangeTable() {
           // The delay of the step shown; not while the step is changing, or a delay typed for
           // one step could land in the next.
           Sequence{.button = "SD2cmd",
-                   .steps = {Write{.reg = reg::StepStartDelay, .field = "YStxt", .range = range(0, 65535)}},
+                   .steps = {Write{.reg = reg::StepStartDelay, .field = "YStxt", .range = reg::rangeOf(reg::StepStartDelay)}},
                    .clears = ClearLocks::All,
                    .onClick = {SetInterval{StepFunctions::kBusyMs}},
                    .refusedWhile = {"SD1cmd", "SBcmd", "XBcmd"},

@@ -4,6 +4,7 @@
 
 #include "link/link.h"
 #include "frames/registers.h"
+#include "frames/step_registers.h"
 #include "screens/project/step_page.h"
 #include "ui/controls.h"
 #include "ui/widgets.h"
@@ -72,8 +73,6 @@ Controls controls() {
 // cannot put a placeholder 0 into the loop.
 ScreenDecl exchangeTable() {
   // The messages name 1-80 and 1-10 although 0 (no loop, no next project) is accepted.
-  const Range step{0, 80, rangeMessage("1-80")};
-  const Range project{0, 10, rangeMessage("1-10")};
   return ScreenDecl{
       .intervalMs = TimingStep::kIntervalMs,
       .silentLimit = 5,
@@ -91,13 +90,13 @@ ScreenDecl exchangeTable() {
       },
       .sequences = {Sequence{
           .button = "SScmd",
-          .steps = {Write{.reg = reg::LoopFrom, .field = "CDtxt", .range = step},
-                    Write{.reg = reg::LoopTo, .field = "DDtxt", .range = step},
+          .steps = {Write{.reg = reg::LoopFrom, .field = "CDtxt", .range = reg::rangeOf(reg::LoopFrom)},
+                    Write{.reg = reg::LoopTo, .field = "DDtxt", .range = reg::rangeOf(reg::LoopTo)},
                     Write{.reg = reg::LoopCount, .field = "XHtxt"},
-                    Write{.reg = reg::SpeedOverride, .field = "JWtxt", .range = range(0, 100)},
+                    Write{.reg = reg::SpeedOverride, .field = "JWtxt", .range = reg::rangeOf(reg::SpeedOverride)},
                     Write{.reg = reg::StepEndDelay, .field = "YStxt"},
-                    Write{.reg = reg::ProjectLoops, .field = "XH1txt", .range = range(0, 1)},
-                    Write{.reg = reg::NextProject, .field = "ZDtxt", .range = project}},
+                    Write{.reg = reg::ProjectLoops, .field = "XH1txt", .range = reg::rangeOf(reg::ProjectLoops)},
+                    Write{.reg = reg::NextProject, .field = "ZDtxt", .range = reg::rangeOf(reg::NextProject)}},
           .clears = ClearLocks::All,
           .onClick = {SetInterval{TimingStep::kIntervalMs}, RestartTimer{}}}},
   };
