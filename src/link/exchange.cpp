@@ -41,6 +41,7 @@ void Exchange::setLink(Link* link) {
   connect(link, &Link::frameReceived, this, &Exchange::onFrame);
   connect(link, &Link::portLost, this, [this] { endOperations(Operation::Result::PortLost); });
   guard().setTrial(link->charMs() > 0);
+  guard().reopened();
   // OFFs and stops owed from before: they stand first, and the coils stay counted on until the
   // OFFs are acknowledged.
   std::deque<Job>& owed = link->port().owedStops;

@@ -38,6 +38,7 @@ bool LineGuard::owes(const Request& request) const {
 // Requests owed for very long are lost; so are the oldest of too many. The request in flight
 // stays.
 void LineGuard::forget(std::int64_t now) {
+  restampIfReopened(now);
   const auto keep = [&] { return state_ == State::Waiting && owed_.size() == 1; };
   while (!owed_.empty() && !keep() && (owed_.front().sentAt + kForgetMs <= now || owed_.size() > kMostOwed))
     owed_.pop_front();
@@ -85,13 +86,22 @@ void LineGuard::sent(const Request& request, const Sender& sender, std::int64_t 
   forget(now);
 }
 
+void LineGuard::restampIfReopened(std::int64_t now) {
+  if (!restamp_) return;
+  restamp_ = false;
+  for (Owed& o : owed_) o.sentAt = now;
+  if (state_ == State::Waiting && !owed_.empty()) deadline_ = now + replyTimeoutMs(owed_.back().request);
+}
+
 std::optional<LineGuard::Owed> LineGuard::expire(std::int64_t now) {
+  restampIfReopened(now);
   if (state_ != State::Waiting || now < deadline_) return std::nullopt;
   state_ = State::Free;
   return owed_.back();
 }
 
 LineGuard::Verdict LineGuard::take(const QByteArray& frame, std::int64_t now) {
+  restampIfReopened(now);
   if (!isWellFormed(frame)) return {Kind::Malformed};
   if (state_ == State::Settling) {
     learnRepeat(frame, now);

@@ -107,6 +107,11 @@ class LineGuard {
   Verdict take(const QByteArray& frame, std::int64_t now);
   // The line stays quiet after answers while the first ones are on trial (a paced line only).
   void setTrial(bool on) { trial_ = on; }
+  // The port is open again. Answers to requests owed from before may still come (a pty keeps
+  // what was written while it was closed), however long it was closed: what is owed is kept as
+  // long again from the first moment the line is used, and the time closed counts neither
+  // towards forgetting it nor as the controller's slowness.
+  void reopened() { restamp_ = true; }
 
   State state() const { return state_; }
   bool waiting(std::int64_t now) const { return state_ == State::Waiting && now < deadline_; }
@@ -126,6 +131,7 @@ class LineGuard {
   };
 
   void forget(std::int64_t now);
+  void restampIfReopened(std::int64_t now);
   bool looksOwed(const Request& request, const Request* except) const;
   int quietMs() const;
   void learnLate(const Owed& owed, std::int64_t now);
@@ -144,6 +150,7 @@ class LineGuard {
   int repeatGuardMs_ = 0;
   int answersTaken_ = 0;
   bool trial_ = false;
+  bool restamp_ = false;  // reopened: the owed requests' times start again at the next use
 };
 
 }  // namespace lorvane

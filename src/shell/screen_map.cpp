@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 #include <utility>
@@ -12,12 +13,25 @@
 #include "ui/screen.h"
 #include "ui/session.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace lorvane::shell {
 
 using ui::Form;
 
 namespace {
 const QString kMain = QStringLiteral("Mainfrm1");
+
+// A screen's window picture and widgets are freed once it is gone; the C library would keep that
+// memory for reuse, so that the program's resident memory crept up over a week of screen changes
+// to the most it ever needed at once. It is handed back to the system instead.
+void releaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
 const QString kDiagram = QStringLiteral("Mainfrm24");
 }  // namespace
 
@@ -122,6 +136,7 @@ void ScreenMap::unload(Form* form) {
   if (!form) return;
   if (!form->leave() && !ending_) warnAxisMayRun(form);
   loaded_.removeAll(form);
+  connect(form, &QObject::destroyed, [] { QTimer::singleShot(0, &releaseFreedMemory); });
   form->retire();
   if (current_ == form) current_ = nullptr;
 }

@@ -28,7 +28,7 @@ QByteArray answer(const Request& r, int value = 1) {
 }
 
 struct Event {
-  enum What { Send, Frame, Clear } what;
+  enum What { Send, Frame, Clear, Reopen } what;
   int at;
   Request request = {};
   QByteArray frame = {};  // Frame: the bytes (default: the answer to `request`)
@@ -40,6 +40,7 @@ Event send(int at, Request r) { return {Event::Send, at, r}; }
 Event reply(int at, Request r, const char* kind, int value = 1) { return {Event::Frame, at, r, answer(r, value), kind}; }
 Event bytes(int at, QByteArray f, const char* kind) { return {Event::Frame, at, {}, f, kind}; }
 Event clear(int at, Request r, const char* what) { return {Event::Clear, at, r, {}, what}; }
+Event reopen(int at) { return {Event::Reopen, at}; }
 
 QString kindName(K k) {
   switch (k) {
@@ -59,9 +60,14 @@ LineGuard run(const char* name, const QList<Event>& events) {
   LineGuard g;
   for (const Event& e : events) {
     SCOPED_TRACE(::testing::Message() << name << " at " << e.at << " ms");
+    if (e.what == Event::Reopen) {
+      g.reopened();
+      continue;
+    }
     g.expire(e.at);
     switch (e.what) {
       case Event::Send: g.sent(e.request, Sender{1, 0, 0, 1}, e.at); break;
+      case Event::Reopen: break;
       case Event::Frame: EXPECT_EQ(kindName(g.take(e.frame, e.at).kind), e.expect); break;
       case Event::Clear: {
         const LineGuard::Clearance c = g.clear(e.request, e.at);
@@ -111,6 +117,10 @@ TEST(LineGuard, Table) {
        {send(0, On), clear(300, On, "go"), send(300, On), reply(400, On, "answer"), reply(700, On, "late")}},
       {"a request owed for very long is taken as lost",
        {send(0, X), clear(LineGuard::kForgetMs + 10, Y, "go")}},
+      {"the port closed for long with an answer on its way, then open again: the request stays owed as long again",
+       {send(0, X), reopen(20000), clear(20000, Y, "wait"), reply(20050, X, "answer"), clear(20100, Y, "go")}},
+      {"and is taken as lost once the line has been open that long",
+       {send(0, X), reopen(20000), clear(20000, Y, "wait"), clear(20000 + LineGuard::kForgetMs + 10, Y, "go")}},
       {"garbage is malformed and changes nothing", {send(0, X), bytes(10, ":01GARBAGE\r\n", "malformed"), reply(40, X, "answer")}},
   };
   for (const Case& c : cases) run(c.name, c.events);
