@@ -53,6 +53,15 @@ check("src/screens/*" "frames;runner;link;path;projects;ui;screens" "" "screens 
 check("src/shell/*" "frames;runner;link;path;projects;ui;screens;shell" "" "the shell is below the program")
 check("sim/*" "frames;runner;sim" "<QSerialPort" "the simulator uses the frame code only")
 
+# A screen asks the controller through its engine only: it never reaches the line itself.
+file(GLOB_RECURSE screenFiles RELATIVE ${ROOT} ${ROOT}/src/screens/*)
+foreach(f ${screenFiles})
+  file(STRINGS ${ROOT}/${f} lines REGEX "findChild<Link|Link::frameReceived|link/link\\.h")
+  foreach(line ${lines})
+    list(APPEND failures "${f}: ${line} (a screen does not reach the line)")
+  endforeach()
+endforeach()
+
 list(LENGTH failures n)
 if(n GREATER 0)
   string(REPLACE ";" "\n" text "${failures}")

@@ -45,7 +45,9 @@ struct Read {
   Texts texts = {};  // the field shows these texts instead of the number
   std::function<QString(std::int64_t)> text = {};  // or a text computed from the value
   QList<Show> also = {};
-  // The screen's own reaction to the value (a faster tick, say), after the field is shown.
+  // The tick interval the value asks for, or none to leave it (a running step reads faster).
+  std::function<std::optional<int>(std::int64_t)> interval = {};
+  // The screen's own reaction to the value, after the field is shown.
   std::function<void(std::int64_t)> then = {};
 };
 
@@ -113,11 +115,15 @@ struct StartSequence {  // as if this button were clicked
 struct Blank {  // these controls show nothing until their registers are read again
   QList<Name> controls = {};
 };
-using Effect =
+// What a click does once it is taken (before anything is sent): its own types, so that an effect
+// that only makes sense once the writes are acknowledged cannot be given here.
+using ClickEffect = std::variant<SetInterval, RestartTimer, ForgetBanked, Blank>;
+using ClickEffects = QList<ClickEffect>;
+// What happens once everything of a sequence is acknowledged. The read cycle then starts again
+// from its first read, unless the effects say ResumeAt or KeepCycle.
+using DoneEffect =
     std::variant<Restore, ResumeAt, KeepCycle, SetInterval, RestartTimer, ForgetBanked, Message, StartSequence, Blank>;
-// Once a sequence is done the read cycle starts again from its first read, unless the effects
-// say ResumeAt or KeepCycle.
-using Effects = QList<Effect>;
+using DoneEffects = QList<DoneEffect>;
 
 enum class ClearLocks { Written, All };
 
@@ -131,8 +137,21 @@ struct Confirm {
 struct WhenChanged {
   Name field = {};
   QList<Step> steps = {};
-  Effects done = {};
+  DoneEffects done = {};
 };
+
+// A reason to refuse a click, checked before anything is sent; the operator is told `message`.
+struct Guard {
+  enum class When {
+    Waits,   // a sequence of one of `names` (buttons) is not yet acknowledged
+    Unread,  // one of `names` (fields) has not been read since the screen loaded
+  };
+  When when = When::Waits;
+  QList<Name> names = {};
+  QString message = {};
+};
+inline Guard refusedWhile(QList<Name> buttons, QString message) { return {Guard::When::Waits, std::move(buttons), std::move(message)}; }
+inline Guard needsRead(QList<Name> fields, QString message) { return {Guard::When::Unread, std::move(fields), std::move(message)}; }
 
 // A write button and what it sends, in order.
 struct Sequence {
@@ -147,15 +166,13 @@ struct Sequence {
   Kind kind = Kind::Command;
   QList<Name> cancels = {};
   ClearLocks clears = ClearLocks::Written;
-  Effects onClick = {};
-  Effects onDone = {};
+  // The button takes no click (it is disabled) while its sequence is on its way.
+  bool disabledWhileWaiting = false;
+  ClickEffects onClick = {};
+  DoneEffects onDone = {};
   std::optional<Confirm> confirm = {};
-  // Refused with `busyMessage` while a sequence of one of these buttons is not yet acknowledged.
-  QList<Name> refusedWhile = {};
-  QString busyMessage = {};
-  // Refused with `unreadMessage` until these fields have been read since the screen loaded.
-  QList<Name> needsRead = {};
-  QString unreadMessage = {};
+  // Checked in order; the first that holds refuses the click.
+  QList<Guard> guards = {};
   std::optional<WhenChanged> whenChanged = {};
 };
 
@@ -169,6 +186,9 @@ struct ScreenDecl {
   int intervalMs = 80;
   int silentLimit = 5;
   bool repeatingReads = false;  // a read is sent at every tick until answered
+  // Every frame from the controller starts the tick interval again: the next request goes out a
+  // full interval after the last reply.
+  bool restartTickOnReply = false;
   QList<Read> reads = {};
   QList<Sequence> sequences = {};
   QList<Momentary> momentaries = {};

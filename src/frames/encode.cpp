@@ -79,13 +79,17 @@ QList<Name> namesUsed(const ScreenDecl& d) {
   }
   for (const Sequence& s : d.sequences) {
     add(s.button);
-    for (const Name& n : s.cancels + s.refusedWhile + s.needsRead) add(n);
+    for (const Name& n : s.cancels) add(n);
+    for (const Guard& g : s.guards)
+      for (const Name& n : g.names) add(n);
     const auto steps = s.whenChanged ? s.steps + s.whenChanged->steps : s.steps;
     for (const Step& step : steps)
       if (const auto* w = std::get_if<Write>(&step)) add(w->field);
     if (s.whenChanged) add(s.whenChanged->field);
-    for (const Effects& effects : {s.onClick, s.onDone, s.whenChanged ? s.whenChanged->done : Effects{}}) {
-      for (const Effect& e : effects) {
+    for (const ClickEffect& e : s.onClick)
+      if (const auto* b = std::get_if<Blank>(&e)) for (const Name& n : b->controls) add(n);
+    for (const DoneEffects& effects : {s.onDone, s.whenChanged ? s.whenChanged->done : DoneEffects{}}) {
+      for (const DoneEffect& e : effects) {
         if (const auto* r = std::get_if<Restore>(&e)) for (const Name& n : r->buttons) add(n);
         if (const auto* r = std::get_if<ResumeAt>(&e)) add(r->field);
         if (const auto* st = std::get_if<StartSequence>(&e)) add(st->button);

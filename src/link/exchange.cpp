@@ -220,6 +220,7 @@ void Exchange::abandon() {
 // ---- replies -------------------------------------------------------------------------------
 
 void Exchange::onFrame(const QByteArray& frame) {
+  if (decl_.restartTickOnReply) emit timerRestart();
   if (!isWellFormed(frame)) {
     note(Outcome::Malformed, frame);
     return;
@@ -349,6 +350,8 @@ bool Exchange::show(const Read& read, const QByteArray& frame) {
     shown.readAt = now();
     emit fieldShown(s.control, s.texts.isEmpty() ? scaledText(value, read.scale) : s.texts.value(value));
   }
+  if (read.interval)
+    if (const std::optional<int> ms = read.interval(value)) setInterval(*ms);
   if (read.then) read.then(value);
   return true;
 }
@@ -411,9 +414,9 @@ void Exchange::finish(Job job) {
   run(job.onDone, job.button);
 }
 
-void Exchange::run(const Effects& effects, const Name& button) {
+void Exchange::run(const DoneEffects& effects, const Name& button) {
   bool cycleSet = false;
-  for (const Effect& e : effects) {
+  for (const DoneEffect& e : effects) {
     if (const auto* r = std::get_if<Restore>(&e)) {
       for (const Name& b : r->buttons) setPending(b, false);
     } else if (const auto* at = std::get_if<ResumeAt>(&e)) {
@@ -468,24 +471,18 @@ void Exchange::click(const Name& button) {
   const Sequence seq = *found;  // the declaration may change while a box is open
   setPending(button, true);
   // The tick the click asks for is taken whatever follows.
-  for (const Effect& e : seq.onClick) {
+  for (const ClickEffect& e : seq.onClick) {
     if (const auto* iv = std::get_if<SetInterval>(&e)) setInterval(iv->ms);
     else if (std::holds_alternative<RestartTimer>(e)) emit timerRestart();
   }
-  for (const Name& other : seq.refusedWhile) {
-    if (queue_.waits(other)) {
-      notify(seq.busyMessage);
-      return;
-    }
-  }
-  for (const Name& field : seq.needsRead) {
-    if (!fields_.value(field).lastRead) {
-      notify(seq.unreadMessage);
+  for (const Guard& g : seq.guards) {
+    if (refuses(g)) {
+      notify(g.message);
       return;
     }
   }
   QList<Step> steps = seq.steps;
-  Effects done = seq.onDone;
+  DoneEffects done = seq.onDone;
   if (seq.whenChanged) {
     const FieldState f = fields_.value(seq.whenChanged->field);
     const double typed = leadingNumber(f.text);
@@ -509,7 +506,7 @@ void Exchange::click(const Name& button) {
   // The click is taken: the values it makes stale are forgotten now. A refused click forgets
   // nothing (the operator's typed text and what the screen shows stay); the effects once done come
   // later.
-  for (const Effect& e : seq.onClick) {
+  for (const ClickEffect& e : seq.onClick) {
     if (std::holds_alternative<ForgetBanked>(e)) forgetBanked();
     else if (const auto* b = std::get_if<Blank>(&e)) blank(b->controls);
   }
@@ -525,6 +522,16 @@ void Exchange::click(const Name& button) {
     return;
   }
   queue_.add(std::move(job), now());
+}
+
+bool Exchange::refuses(const Guard& guard) const {
+  switch (guard.when) {
+    case Guard::When::Waits:
+      return std::any_of(guard.names.cbegin(), guard.names.cend(), [this](const Name& b) { return queue_.waits(b); });
+    case Guard::When::Unread:
+      return std::any_of(guard.names.cbegin(), guard.names.cend(), [this](const Name& f) { return !fields_.value(f).lastRead; });
+  }
+  return false;
 }
 
 void Exchange::press(const Name& button) {

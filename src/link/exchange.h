@@ -158,7 +158,8 @@ class Exchange : public QObject {
   void lostStep(const LineGuard::Verdict& verdict, std::int64_t since);
   void acknowledge(int jobId, const QByteArray& frame);
   void finish(Job job);
-  void run(const Effects& effects, const Name& button);
+  void run(const DoneEffects& effects, const Name& button);
+  bool refuses(const Guard& guard) const;
   void abandon();
   bool show(const Read& read, const QByteArray& frame);
   void setPending(const Name& button, bool on);

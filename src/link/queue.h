@@ -37,7 +37,7 @@ struct Job {
   std::uint16_t pulseCoil = 0;     // a pulse in this sequence switched this coil ON, not yet OFF
   bool carried = false;            // an OFF or stop owed from before the port was last closed
   ClearLocks clears = ClearLocks::Written;
-  Effects onDone = {};
+  DoneEffects onDone = {};
 
   const Planned* current() const { return step < steps.size() ? &steps[step] : nullptr; }
   // Goes ahead of ordinary commands, passes a message box and is never given up.

@@ -153,8 +153,16 @@ void Screen::bindControls() {
   }
   for (const Sequence& s : exchange_.declaration().sequences) {
     const QString name = s.button;
-    if (auto* b = findChild<QPushButton*>(name))
-      connect(b, &QPushButton::clicked, this, [this, name] { exchange_.click(name); });
+    auto* b = findChild<QPushButton*>(name);
+    if (!b) continue;
+    connect(b, &QPushButton::clicked, this, [this, name] { exchange_.click(name); });
+    if (!s.disabledWhileWaiting) continue;
+    // Disabled from the click until its writes are acknowledged or given up: a button given up
+    // stays red, and is enabled again once the read cycle shows values again.
+    const auto update = [this, b, name] { b->setEnabled(!exchange_.waits(name)); };
+    connect(&exchange_, &Exchange::pendingChanged, b, update);
+    connect(&exchange_, &Exchange::fieldShown, b, update);
+    connect(b, &QPushButton::clicked, b, update);  // after the engine took the click
   }
   for (const Momentary& m : exchange_.declaration().momentaries) {
     const QString name = m.button;

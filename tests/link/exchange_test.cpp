@@ -431,10 +431,7 @@ class Steps : public Engine {
                                     [](const auto& lastRead) {
                                       return QStringLiteral("是否删除%1号工程的基本参数？").arg(lastRead("PRtxt").value_or(0));
                                     }},
-                 .refusedWhile = {"PRcmd"},
-                 .busyMessage = "busy",
-                 .needsRead = {"PRtxt"},
-                 .unreadMessage = "unread"},
+                 .guards = {refusedWhile({"PRcmd"}, "busy"), needsRead({"PRtxt"}, "unread")}},
         Sequence{.button = "DQcmd", .steps = {Pulse{.coil = 0x0808, .onMs = 2000, .afterMs = 2000, .undelivered = "not reset"}}},
     };
     build(d);

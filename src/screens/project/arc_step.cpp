@@ -1,6 +1,5 @@
 #include "screens/project/arc_step.h"
 
-#include "link/link.h"
 #include "frames/registers.h"
 #include "frames/step_registers.h"
 #include "screens/project/step_page.h"
@@ -90,6 +89,9 @@ ScreenDecl exchangeTable() {
       .intervalMs = ArcStep::kIntervalMs,
       .silentLimit = 8,
       .repeatingReads = true,
+      // Every reply starts the tick interval again: the next request goes out a full interval
+      // after it.
+      .restartTickOnReply = true,
       .reads = {
           Read{.reg = reg::ArcStartInput, .field = "RLtxt"},
           Read{.reg = reg::ArcStartStop, .field = "YHtxt", .also = {{"QDtxt", kStartStop}}},
@@ -128,16 +130,6 @@ ArcStep::ArcStep() : Screen("Mainfrm14", exchangeTable()) {
   helpBeside(*this, "Frame5", 0, 6);
   addExample(*this, "Frame5", QStringLiteral(":/assets/arc_example.svg"));
   bindControls();
-}
-
-bool ArcStep::load() {
-  if (!Screen::load()) return false;
-  if (auto* link = findChild<Link*>()) {
-    connect(link, &Link::frameReceived, this, [this] {
-      if (timer().isActive()) timer().start();
-    });
-  }
-  return true;
 }
 
 }  // namespace lorvane::screens

@@ -10,9 +10,6 @@ class ArcStep : public ui::Screen {
   Q_OBJECT
  public:
   ArcStep();
-  // Every reply also starts the tick interval again, so the next request goes out one full
-  // interval after it.
-  bool load() override;
 
   static constexpr int kIntervalMs = 80;
 };

@@ -32,9 +32,9 @@ QString clearQuestion(const std::function<std::optional<std::int64_t>(const Name
 
 // ---- The phase table -------------------------------------------------------------------------
 
-ScreenDecl exchangeTable(ProjectParameters* self) {
+ScreenDecl exchangeTable() {
   // Every pass through the parameter flag puts the tick back to its resting interval.
-  const auto resting = [self](std::int64_t) { self->exchange().setInterval(ProjectParameters::kIdleMs); };
+  const auto resting = [](std::int64_t) -> std::optional<int> { return ProjectParameters::kIdleMs; };
   return ScreenDecl{
       .intervalMs = ProjectParameters::kIdleMs,
       .silentLimit = 5,
@@ -42,7 +42,7 @@ ScreenDecl exchangeTable(ProjectParameters* self) {
           // The project number is shown three times: where it is set, and before each group that
           // acts on it.
           Read{.reg = reg::CurrentProject, .field = "PRtxt", .also = {Show{"PR1txt"}, Show{"PR2txt"}}},
-          Read{.reg = reg::HasParameters, .field = "DQtxt", .texts = kPresence, .then = resting},
+          Read{.reg = reg::HasParameters, .field = "DQtxt", .texts = kPresence, .interval = resting},
           Read{.reg = reg::StepCount, .field = "BStxt"},
           Read{.reg = reg::ParameterCheck, .field = "CStxt"},
       },
@@ -60,8 +60,7 @@ ScreenDecl exchangeTable(ProjectParameters* self) {
                    .steps = {Write{.reg = reg::StepCount, .field = "BStxt", .range = reg::rangeOf(reg::StepCount)}},
                    .clears = ClearLocks::All,
                    .onClick = {SetInterval{ProjectParameters::kBusyMs}},
-                   .refusedWhile = {"SUcmd"},
-                   .busyMessage = projectPending()},
+                   .guards = {refusedWhile({"SUcmd"}, projectPending())}},
           // Read parameters: the coil ON, two seconds, OFF, two seconds. The controller then
           // reports the project in the flag and the check value.
           Sequence{.button = "DQcmd",
@@ -76,18 +75,12 @@ ScreenDecl exchangeTable(ProjectParameters* self) {
                    .onDone = {Message{QStringLiteral("数据清0成功！")}, SetInterval{ProjectParameters::kBusyMs},
                               StartSequence{"DQcmd"}},
                    .confirm = Confirm{QStringLiteral(" 删除数据提醒"), clearQuestion},
-                   .refusedWhile = {"SUcmd"},
-                   .busyMessage = projectPending(),
-                   .needsRead = {"PRtxt"},
-                   .unreadMessage = projectUnread()},
+                   .guards = {refusedWhile({"SUcmd"}, projectPending()), needsRead({"PRtxt"}, projectUnread())}},
           // Keep the whole project; the command is sent again until answered (keeping it twice
           // does no harm, a save lost on the line would).
           Sequence{.button = "Command1",
                    .steps = {Coil{.coil = coil::SaveProject, .repeat = true}},
-                   .refusedWhile = {"SUcmd"},
-                   .busyMessage = projectPending(),
-                   .needsRead = {"PRtxt"},
-                   .unreadMessage = projectUnread()},
+                   .guards = {refusedWhile({"SUcmd"}, projectPending()), needsRead({"PRtxt"}, projectUnread())}},
       },
   };
 }
@@ -164,7 +157,7 @@ Controls controls() {
 
 }  // namespace
 
-ProjectParameters::ProjectParameters() : Screen("Mainfrm12", exchangeTable(this)) {
+ProjectParameters::ProjectParameters() : Screen("Mainfrm12", exchangeTable()) {
   build(*this, controls());
   // The help group stands beside the four groups on the left, over the lines they take.
   auto* grid = qobject_cast<QGridLayout*>(layout());

@@ -88,7 +88,7 @@ ScreenDecl exchangeTable() {
   stepNumber.onClick << SetInterval{TeachStep::kStepIntervalMs};
   // Four speeds, then four pulse counts (signed, in pulses, two registers each).
   Sequence download{.button = "XZ1cmd", .clears = ClearLocks::All,
-                    .refusedWhile = {"XZcmd", "SB2cmd", "XB2cmd"}, .busyMessage = teachStepPending()};
+                    .guards = {refusedWhile({"XZcmd", "SB2cmd", "XB2cmd"}, teachStepPending())}};
   for (int i = 0; i < 4; ++i) download.steps << Write{.reg = reg::TeachSpeed[i], .field = kRows[i].speed};
   for (int i = 0; i < 4; ++i) download.steps << Write{.reg = reg::TeachPulses[i], .field = kRows[i].pulses, .count = 2};
 

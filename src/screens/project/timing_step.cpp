@@ -2,7 +2,6 @@
 
 #include <QPushButton>
 
-#include "link/link.h"
 #include "frames/registers.h"
 #include "frames/step_registers.h"
 #include "screens/project/step_page.h"
@@ -77,6 +76,7 @@ ScreenDecl exchangeTable() {
       .intervalMs = TimingStep::kIntervalMs,
       .silentLimit = 5,
       .repeatingReads = true,
+      .restartTickOnReply = true,
       .reads = {
           Read{.reg = reg::LoopFrom, .field = "CDtxt"},
           Read{.reg = reg::LoopTo, .field = "DDtxt"},
@@ -98,6 +98,9 @@ ScreenDecl exchangeTable() {
                     Write{.reg = reg::ProjectLoops, .field = "XH1txt", .range = reg::rangeOf(reg::ProjectLoops)},
                     Write{.reg = reg::NextProject, .field = "ZDtxt", .range = reg::rangeOf(reg::NextProject)}},
           .clears = ClearLocks::All,
+          // No click while its writes are on their way: disabled until they are acknowledged,
+          // or given up (the read cycle then runs again).
+          .disabledWhileWaiting = true,
           .onClick = {SetInterval{TimingStep::kIntervalMs}, RestartTimer{}}}},
   };
 }
@@ -115,26 +118,6 @@ TimingStep::TimingStep() : Screen("Mainfrm23", exchangeTable()) {
     j->setVisible(false);
   }
   bindControls();
-  // The download button takes no click while its writes are on their way: disabled from the
-  // click until they are acknowledged, or given up (the read cycle then runs again).
-  auto* download = findChild<QPushButton*>(QStringLiteral("SScmd"));
-  const auto update = [this, download] {
-    if (download) download->setEnabled(!exchange().waits(QStringLiteral("SScmd")));
-  };
-  connect(&exchange(), &Exchange::pendingChanged, this, update);
-  connect(&exchange(), &Exchange::fieldShown, this, update);
-  if (download) connect(download, &QPushButton::clicked, this, update);  // after the engine took the click
-}
-
-// A reply starts the tick interval again, so the next request goes out a full interval after it.
-bool TimingStep::load() {
-  if (!Screen::load()) return false;
-  if (auto* link = findChild<Link*>()) {
-    connect(link, &Link::frameReceived, this, [this] {
-      if (timer().isActive()) timer().start();
-    });
-  }
-  return true;
 }
 
 }  // namespace lorvane::screens

@@ -10,7 +10,6 @@ class TimingStep : public ui::Screen {
   Q_OBJECT
  public:
   TimingStep();
-  bool load() override;
 
   static constexpr int kIntervalMs = 100;
 };

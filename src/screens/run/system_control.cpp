@@ -33,10 +33,11 @@ const Texts kDrawingModes = {{1, QStringLiteral("xyc轴画圆弧")}, {2, QString
 
 // ---- The phase table -------------------------------------------------------------------------
 
-ScreenDecl exchangeTable(SystemControl* self) {
+ScreenDecl exchangeTable() {
   // A running step makes the ticks 10 ms for as long as the screen stays open.
-  const auto fasterWhileRunning = [self](std::int64_t v) {
-    if (v >= 1 && v <= 50) self->exchange().setInterval(SystemControl::kRunningMs);
+  const auto fasterWhileRunning = [](std::int64_t v) -> std::optional<int> {
+    if (v >= 1 && v <= 50) return SystemControl::kRunningMs;
+    return std::nullopt;
   };
   const Range count = range(0, 65535);
   // The message says "1-13" although 0 (no input assigned) is accepted: the text operators know.
@@ -48,7 +49,7 @@ ScreenDecl exchangeTable(SystemControl* self) {
       .reads = {
           Read{.reg = reg::CurrentProject, .field = "Dgtxt"},
           Read{.reg = reg::ProductionCount, .field = "Dltxt"},
-          Read{.reg = reg::RunStatus, .field = "Djlel", .text = runStatusText, .then = fasterWhileRunning},
+          Read{.reg = reg::RunStatus, .field = "Djlel", .text = runStatusText, .interval = fasterWhileRunning},
           Read{.reg = reg::SignalJA + 0, .field = "Alel", .texts = onOff("JA")},
           Read{.reg = reg::SignalJA + 3, .field = "Dlel", .texts = onOff("JD")},
           Read{.reg = reg::SignalJA + 1, .field = "Blel", .texts = onOff("JB")},
@@ -141,7 +142,7 @@ const Controls kControls = {
 
 }  // namespace
 
-SystemControl::SystemControl() : Screen("Mainfrm2", exchangeTable(this)) {
+SystemControl::SystemControl() : Screen("Mainfrm2", exchangeTable()) {
   build(*this, kControls);
   // The note is a caption alone: room for it; the step shown, as wide as its longest text.
   auto* note = control<QGroupBox>("Frame4");
