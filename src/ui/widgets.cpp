@@ -24,7 +24,7 @@ void paint(QWidget* w, std::uint32_t background, std::uint32_t text) {
 
 ValueField::ValueField(const QString& name, const QString& text, std::uint32_t background, bool editable,
                        QWidget* parent)
-    : QLineEdit(text, parent) {
+    : QLineEdit(text, parent), editable_(editable) {
   setObjectName(name);
   setEnabled(editable);
   setAlignment(Qt::AlignCenter);

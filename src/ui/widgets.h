@@ -12,11 +12,17 @@ class ValueField : public QLineEdit {
  public:
   ValueField(const QString& name, const QString& text, std::uint32_t background, bool editable,
              QWidget* parent = nullptr);
+  // An entry the operator types into, or a display (which never takes input).
+  bool isEntry() const { return editable_; }
+
  signals:
   void clicked();
 
  protected:
   void mousePressEvent(QMouseEvent* e) override;
+
+ private:
+  bool editable_;
 };
 
 // A button that draws its own colour and turns red while its command is pending.
