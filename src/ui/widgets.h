@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <cstdint>
 
+#include "ui/colors.h"
+
 namespace lorvane::ui {
 
 // A text field. Entry fields lock their value against refreshes when clicked.
@@ -48,6 +50,6 @@ class CmdButton : public QPushButton {
 };
 
 // Style helpers for plain Qt widgets.
-void paint(QWidget* w, std::uint32_t background, std::uint32_t text = 0x000000);
+void paint(QWidget* w, std::uint32_t background, std::uint32_t text = Black);
 
 }  // namespace lorvane::ui
