@@ -34,6 +34,7 @@ ScreenDecl exchangeTable() {
   };
 }
 
+// The controls that need the port: they take no clicks until it is open.
 const QStringList kAreaControls = {"Refcmd", "Tstcmd", "Efcmd", "Xkcmd", "lccmd", "LCtxt"};
 
 // The port first, with the list of ports present below its number (CKlist takes the place
@@ -43,16 +44,16 @@ const Controls kControls = {
     heading("Label1", "Lorvane"),
     group("Frame2", "串口选择", "", 1),
     label("Label4", "本站串口号为:", "Frame2", 0), entry("CKtxt", "1", "Frame2", 0),
-    button("Okcmd", "确定", 0xC0C0FF, "Frame2", 0), button("EXcmd", "退出", 0xC0FFC0, "Frame2", 0),
+    button("Okcmd", "确定", Rose, "Frame2", 0), button("EXcmd", "退出", PaleGreen, "Frame2", 0),
     spanning(stretch("Frame2", 1), 2), spanning(button("Findcmd", "查找控制器", LightYellow, "Frame2", 1), 2),
     group("Frame1", "", "", 2),
-    spanning(button("Refcmd", "各 轴 参 数 设 置", Green, "Frame1", 0), 2),
-    spanning(button("Tstcmd", "系 统 功 能 测 试", Green, "Frame1", 0), 2),
-    spanning(button("Xkcmd", "系 统 控 制 界 面", Green, "Frame1", 1), 2),
-    spanning(button("Efcmd", "工 程 参 数 设 定", Green, "Frame1", 1), 2),
+    disabled(spanning(button("Refcmd", "各 轴 参 数 设 置", Green, "Frame1", 0), 2)),
+    disabled(spanning(button("Tstcmd", "系 统 功 能 测 试", Green, "Frame1", 0), 2)),
+    disabled(spanning(button("Xkcmd", "系 统 控 制 界 面", Green, "Frame1", 1), 2)),
+    disabled(spanning(button("Efcmd", "工 程 参 数 设 定", Green, "Frame1", 1), 2)),
     button("WZcmd", "五 轴 接 线 图", Yellow, "Frame1", 2),
-    label("Label2", "量产", "Frame1", 3), spanning(entry("LCtxt", "0", "Frame1", 3), 2),
-    button("lccmd", "修改", LightYellow, "Frame1", 3),
+    label("Label2", "量产", "Frame1", 3), disabled(spanning(entry("LCtxt", "0", "Frame1", 3), 2)),
+    disabled(button("lccmd", "修改", LightYellow, "Frame1", 3)),
 };
 
 // The last port number that opened, kept for the next start.
@@ -83,7 +84,6 @@ MainScreen::MainScreen() : Screen("Mainfrm1", exchangeTable()) {
   list_->setPlaceholderText(tr("未找到串口"));
   grid->addWidget(list_, 1, 0, 1, 2);
   control<QLineEdit>("CKtxt")->setText(QString::number(rememberedPort()));
-  setPortOpen(false);
   bindControls();
   connect(control<QPushButton>("Okcmd"), &QPushButton::clicked, this, &MainScreen::openClicked);
   connect(control<QPushButton>("Findcmd"), &QPushButton::clicked, this, &MainScreen::findClicked);

@@ -25,7 +25,7 @@ const Controls kAxisMenu = {
 
 // The axis pages two by two, the input and output tests side by side in their groups.
 const Controls kTestMenu = {
-    heading("Label1", "系统功能测试界面", "", 0, 0x000000),
+    heading("Label1", "系统功能测试界面", "", 0, Black),
     button("Xcmd", "X、Y轴调试", Yellow, "", 1), button("Ycmd", "Z、C轴调试", Yellow, "", 1),
     button("Acmd", "A轴调试", Yellow, "", 2), button("Sdcmd", "手动测试", Yellow, "", 2),
     group("Frame1", "13路外部输入测试", "", 3, Red), button("inputcmd", "输入测试", Yellow, "Frame1", 0),

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QSvgRenderer>
+#include <QSvgWidget>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
@@ -168,10 +170,10 @@ void Form::closeEvent(QCloseEvent* e) {
   e->accept();
 }
 
-QLabel* Form::label(const QString& name, const QString& text, std::uint32_t textColour) {
+QLabel* Form::label(const QString& name, const QString& text, std::uint32_t textColour, std::uint32_t background) {
   auto* l = new QLabel(text, this);
   l->setObjectName(name);
-  paint(l, Panel, textColour);
+  paint(l, background, textColour);
   return l;
 }
 
@@ -201,10 +203,10 @@ QGroupBox* Form::group(const QString& name, const QString& caption, std::uint32_
                        std::uint32_t background) {
   auto* g = new CaptionGroup(caption, this);
   g->setObjectName(name);
-  g->setStyleSheet(QStringLiteral("QGroupBox#%1 { background-color: %2; border: 1px solid #808080;"
+  g->setStyleSheet(QStringLiteral("QGroupBox#%1 { background-color: %2; border: 1px solid %4;"
                                   " margin-top: 1.2em; padding-top: 0.4em; }"
                                   " QGroupBox#%1::title { subcontrol-origin: margin; left: 8px; color: %3; }")
-                       .arg(name, bgr(background).name(), bgr(captionColour).name()));
+                       .arg(name, bgr(background).name(), bgr(captionColour).name(), bgr(Grey).name()));
   return g;
 }
 
@@ -220,11 +222,12 @@ QListWidget* Form::instructions(const QString& name, const QStringList& lines) {
   return l;
 }
 
-QGroupBox* Form::instructionGroup(const QString& frameName, const QStringList& lines) {
-  QGroupBox* g = group(frameName, QStringLiteral("本界面操作说明"), Red);
-  auto* v = new QVBoxLayout(g);
-  v->addWidget(instructions(QStringLiteral("List1"), lines));
-  return g;
+QWidget* Form::picture(const QString& name, const QString& file) {
+  auto* p = new QSvgWidget(file, this);
+  p->setObjectName(name);
+  const QSize size = p->renderer()->defaultSize();
+  p->setFixedSize(size.isValid() ? size : QSize(280, 210));
+  return p;
 }
 
 QListWidget* showAllLines(QListWidget* list) {

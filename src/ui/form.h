@@ -74,16 +74,17 @@ class Form : public QWidget {
   T* control(const QString& name) const { return findChild<T*>(name); }
 
   // Builders. Each control gets its name as objectName.
-  QLabel* label(const QString& name, const QString& text, std::uint32_t textColour = 0x000000);
+  QLabel* label(const QString& name, const QString& text, std::uint32_t textColour = Black,
+                std::uint32_t background = Panel);
   QLabel* heading(const QString& name, const QString& text, std::uint32_t textColour = Blue);
   ValueField* entry(const QString& name, const QString& text);    // cyan, editable
   ValueField* display(const QString& name, const QString& text, std::uint32_t background = Red);
   CmdButton* button(const QString& name, const QString& caption, std::uint32_t colour);
-  QGroupBox* group(const QString& name, const QString& caption = QString(), std::uint32_t captionColour = 0x000000,
+  QGroupBox* group(const QString& name, const QString& caption = QString(), std::uint32_t captionColour = Black,
                    std::uint32_t background = Panel);
   QListWidget* instructions(const QString& name, const QStringList& lines);
-  // The instruction group "本界面操作说明" with its list.
-  QGroupBox* instructionGroup(const QString& frameName, const QStringList& lines);
+  // A drawing from the vector file `file`, at the drawing's own size and proportions.
+  QWidget* picture(const QString& name, const QString& file);
 
  signals:
   void closing();

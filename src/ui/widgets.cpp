@@ -24,12 +24,12 @@ void paint(QWidget* w, std::uint32_t background, std::uint32_t text) {
 
 ValueField::ValueField(const QString& name, const QString& text, std::uint32_t background, bool editable,
                        QWidget* parent)
-    : QLineEdit(text, parent) {
+    : QLineEdit(text, parent), editable_(editable) {
   setObjectName(name);
   setEnabled(editable);
   setAlignment(Qt::AlignCenter);
   setMinimumWidth(70);
-  setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }").arg(css(background)));
+  setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: %2; }").arg(css(background), css(Black)));
 }
 
 void ValueField::mousePressEvent(QMouseEvent* e) {
@@ -70,9 +70,9 @@ void CmdButton::setPending(bool pending) { setColour(pending ? Red : normal_); }
 
 void CmdButton::setColour(std::uint32_t colour) {
   shown_ = colour;
-  setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: black; border: 1px solid #606060;"
-                               " padding: 4px 10px; } QPushButton:disabled { color: #808080; }")
-                    .arg(css(colour)));
+  setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %2; border: 1px solid %3;"
+                               " padding: 4px 10px; } QPushButton:disabled { color: %4; }")
+                    .arg(css(colour), css(Black), css(DarkGrey), css(Grey)));
 }
 
 }  // namespace lorvane::ui

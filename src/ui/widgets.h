@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <cstdint>
 
+#include "ui/colors.h"
+
 namespace lorvane::ui {
 
 // A text field. Entry fields lock their value against refreshes when clicked.
@@ -12,11 +14,17 @@ class ValueField : public QLineEdit {
  public:
   ValueField(const QString& name, const QString& text, std::uint32_t background, bool editable,
              QWidget* parent = nullptr);
+  // An entry the operator types into, or a display (which never takes input).
+  bool isEntry() const { return editable_; }
+
  signals:
   void clicked();
 
  protected:
   void mousePressEvent(QMouseEvent* e) override;
+
+ private:
+  bool editable_;
 };
 
 // A button that draws its own colour and turns red while its command is pending.
@@ -42,6 +50,6 @@ class CmdButton : public QPushButton {
 };
 
 // Style helpers for plain Qt widgets.
-void paint(QWidget* w, std::uint32_t background, std::uint32_t text = 0x000000);
+void paint(QWidget* w, std::uint32_t background, std::uint32_t text = Black);
 
 }  // namespace lorvane::ui

@@ -2,7 +2,6 @@
 // main screen as the operator reaches it.
 #include <gtest/gtest.h>
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -36,54 +35,10 @@ ui::Screen* openProjectScreen(ScreenEnv& env) {
   return env.currentScreen();
 }
 
-QString groupOf(QWidget* w) {
-  for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
-    if (auto* g = qobject_cast<QGroupBox*>(p)) return g->objectName();
-  return {};
-}
-
-TEST(ProjectParameters, ControlsAsTheScreenDescribesThem) {
+TEST(ProjectParameters, HelpAsWritten) {
   ScreenEnv env;
   ui::Screen* s = openProjectScreen(env);
   ASSERT_EQ(s->objectName(), "Mainfrm12");
-  EXPECT_EQ(s->windowTitle(), "Lorvane");
-  struct Text { const char* name; const char* text; const char* group; };
-  const Text texts[] = {
-      {"Label1", "可保存10个工程--(每个工程可设50步)", ""},
-      {"PRtxt", "0", "Frame1"}, {"Label2", "号工程", "Frame1"}, {"SUcmd", "设置工程号", "Frame1"},
-      {"PR1txt", "0", "Frame2"}, {"Label3", "号工程", "Frame2"}, {"DQcmd", "读取工程参数", "Frame2"},
-      {"QLcmd", "工程参数清零", "Frame2"}, {"DQtxt", "", "Frame2"}, {"Label5", "参数检测显示", "Frame2"},
-      {"CStxt", "0", "Frame2"},
-      {"PR2txt", "0", "Frame4"}, {"Label4", "号工程设定的步数:", "Frame4"}, {"BStxt", "0", "Frame4"},
-      {"SAcmd", "设 置", "Frame4"},
-      {"SYcmd", "返回主界面", "Frame3"}, {"Command1", "工程整体保存", "Frame3"}, {"XYcmd", "每步设定", "Frame3"},
-      {"List1", "", "Frame5"},
-  };
-  for (const Text& t : texts) {
-    QWidget* w = s->control(t.name);
-    ASSERT_NE(w, nullptr) << t.name;
-    EXPECT_EQ(groupOf(w), t.group) << t.name;
-    QString shown;
-    if (auto* l = qobject_cast<QLabel*>(w)) shown = l->text();
-    else if (auto* f = qobject_cast<QLineEdit*>(w)) shown = f->text();
-    else if (auto* b = qobject_cast<QPushButton*>(w)) shown = b->text();
-    else continue;
-    EXPECT_EQ(shown, QString::fromUtf8(t.text)) << t.name;
-  }
-  const std::pair<const char*, const char*> captions[] = {
-      {"Frame1", "工程参数设置"}, {"Frame2", "工程参数读取及清零"}, {"Frame4", "设定工程步数"}, {"Frame3", ""},
-      {"Frame5", "本界面操作说明"}};
-  for (const auto& [name, caption] : captions) EXPECT_EQ(s->control<QGroupBox>(name)->title(), caption) << name;
-  const std::pair<const char*, std::uint32_t> colours[] = {
-      {"SUcmd", ui::SystemButton}, {"DQcmd", ui::SystemButton}, {"QLcmd", ui::SystemButton},
-      {"SAcmd", ui::SystemButton}, {"XYcmd", ui::SystemButton}, {"SYcmd", ui::Green}, {"Command1", ui::Yellow}};
-  for (const auto& [name, colour] : colours) EXPECT_EQ(s->control<ui::CmdButton>(name)->normalColour(), colour) << name;
-  for (const char* name : {"PRtxt", "PR1txt", "CStxt", "PR2txt", "BStxt"})
-    EXPECT_EQ(s->control<QLineEdit>(name)->palette().color(QPalette::Base), ui::bgr(ui::Cyan)) << name;
-  EXPECT_EQ(s->control<QLineEdit>("DQtxt")->palette().color(QPalette::Base), ui::bgr(ui::Red));
-  EXPECT_EQ(s->control<QLabel>("Label5")->palette().color(QPalette::WindowText), ui::bgr(ui::Yellow));
-  for (const char* shown : {"PR1txt", "PR2txt", "DQtxt", "CStxt"}) EXPECT_TRUE(s->control<QLineEdit>(shown)->isReadOnly() || !s->control<QLineEdit>(shown)->isEnabled()) << shown;
-
   const QStringList help = {
       "", "1、设置工程号(可以设置1-10个工程)", "", "2、对设置好的工程号进行参数的读取，",
       "   若工程中存在参数，则会显示有参数", "   可以对其是否进行清除，点击清除参", "   数时，会弹出对话框，可进一步进行",

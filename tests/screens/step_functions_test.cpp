@@ -2,7 +2,6 @@
 // the project parameter screen's "每步设定".
 #include <gtest/gtest.h>
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,53 +38,10 @@ QString label(ScreenEnv& env, const char* name) { return env.map().current()->fi
 // One whole read cycle: project, step, delay and the four function registers.
 constexpr int kCycle = 7;
 
-QString groupOf(QWidget* w) {
-  for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
-    if (auto* g = qobject_cast<QGroupBox*>(p)) return g->objectName();
-  return {};
-}
-
-TEST(StepFunctions, ControlsAsTheScreenDescribesThem) {
+TEST(StepFunctions, HelpAsWritten) {
   ScreenEnv env;
   ui::Screen* s = openHub(env);
   ASSERT_EQ(s->objectName(), "Mainfrm13");
-  EXPECT_EQ(s->windowTitle(), "Lorvane");
-  struct Text { const char* name; const char* text; const char* group; std::uint32_t colour; };
-  const Text texts[] = {
-      {"Label10", "设定工程每步功能", "", ui::Blue},
-      {"GClel", "00", "Frame4", ui::Blue}, {"Label2", "号工程第", "Frame4", 0}, {"BUtxt", "0", "Frame4", ui::Cyan},
-      {"Label3", "步", "Frame4", 0}, {"SD1cmd", "设定生效", "Frame4", ui::Green}, {"SBcmd", "上步", "Frame4", ui::Yellow},
-      {"XBcmd", "下步", "Frame4", ui::Yellow}, {"Label4", "设定延时", "Frame4", 0}, {"YStxt", "0", "Frame4", ui::Cyan},
-      {"Label1", "ms", "Frame4", 0}, {"Label5", "后启动本步", "Frame4", 0}, {"SD2cmd", "设定生效", "Frame4", ui::Green},
-      {"Label6", "", "Frame3", ui::Blue}, {"Label7", "", "Frame3", ui::Blue}, {"Label8", "", "Frame3", ui::Blue},
-      {"Label9", "", "Frame3", ui::Blue},
-      {"SJcmd", "示 教", "Frame1", ui::Yellow}, {"YHcmd", "圆 弧", "Frame1", ui::Yellow},
-      {"ZXcmd", "直 线", "Frame1", ui::Yellow}, {"PTcmd", "普 通", "Frame1", ui::Yellow},
-      {"JScmd", "进入示教", "Frame1", ui::Yellow}, {"JYcmd", "进入圆弧", "Frame1", ui::Yellow},
-      {"JZcmd", "进入直线", "Frame1", ui::Yellow}, {"JPcmd", "进入普通", "Frame1", ui::Yellow},
-      {"SY6cmd", "上一页", "Frame2", ui::SystemButton}, {"BC5cmd", "返回主页", "Frame2", ui::SystemButton},
-  };
-  for (const Text& t : texts) {
-    QWidget* w = s->control(t.name);
-    ASSERT_NE(w, nullptr) << t.name;
-    EXPECT_EQ(groupOf(w), t.group) << t.name;
-    if (auto* l = qobject_cast<QLabel*>(w)) {
-      EXPECT_EQ(l->text(), QString::fromUtf8(t.text)) << t.name;
-      EXPECT_EQ(l->palette().color(QPalette::WindowText), ui::bgr(t.colour)) << t.name;
-    } else if (auto* f = qobject_cast<QLineEdit*>(w)) {
-      EXPECT_EQ(f->text(), QString::fromUtf8(t.text)) << t.name;
-      EXPECT_EQ(f->palette().color(QPalette::Base), ui::bgr(t.colour)) << t.name;
-    } else if (auto* b = qobject_cast<ui::CmdButton*>(w)) {
-      EXPECT_EQ(b->text(), QString::fromUtf8(t.text)) << t.name;
-      EXPECT_EQ(b->normalColour(), t.colour) << t.name;
-    }
-  }
-  const std::pair<const char*, const char*> captions[] = {
-      {"Frame4", ""}, {"Frame1", "选择该步功能"}, {"Frame3", ""}, {"Frame2", ""}, {"Frame5", "本界面操作说明"}};
-  for (const auto& [name, caption] : captions) EXPECT_EQ(s->control<QGroupBox>(name)->title(), caption) << name;
-  EXPECT_EQ(groupOf(s->control("Frame3")), "Frame1");
-  EXPECT_TRUE(s->control<QGroupBox>("Frame3")->styleSheet().contains(ui::bgr(0x0080FF).name())) << "orange";
-
   const QStringList help = {
       "  ", "1-在“工程选择界面”点击“进入工", "  程”按键进入该界面。", "  ", "2-点击按键“上步”、“下步”选择",
       "  要设定的步号，也可直接点击数值", "  框设定。", "  ", "3-点击延时数值框可设置该步延时", "  启动。", "  ",

@@ -60,27 +60,10 @@ const Jog kJogs[] = {
 
 // ---- What the page shows -------------------------------------------------------------------------
 
-TEST(TeachStep, CaptionsAndHelp) {
+TEST(TeachStep, HelpAndNamesInTheTables) {
   ScreenEnv env;
   std::unique_ptr<ui::Form> form(env.map().build("Mainfrm16"));
   ASSERT_TRUE(form);
-  EXPECT_EQ(form->windowTitle(), "Lorvane");
-  const QList<std::pair<const char*, const char*>> texts = {
-      {"Label1", "设定示教功能"}, {"GC1lel", "00"}, {"Label2", "号工程第"}, {"BU6txt", "0"}, {"Label3", "步"},
-      {"XZcmd", "下载数据"}, {"SB2cmd", "上步"}, {"XB2cmd", "下步"},
-      {"XZ2lel", "X轴开启示教功能,关闭普通"}, {"YZ2lel", "Y轴开启示教功能,关闭普通"},
-      {"ZZ2lel", "Z轴开启示教功能,关闭普通"}, {"CZ2lel", "C轴开启示教功能,关闭普通"},
-      {"KGcmd", "开/关"}, {"KG3cmd", "开/关"}, {"Label8", "速度"}, {"Label11", "速度"}, {"SUtxt", "0"}, {"DU3txt", "0"},
-      {"ZHcmd", "正"}, {"FA3cmd", "反"}, {"SUcmd", "确 定"}, {"ZDcmd", "自动配"}, {"XZ1cmd", "下载数据"},
-      {"SY10cmd", "上一页"}, {"FZ3cmd", "返回主页"}, {"FG3cmd", "返回工程首页"}, {"BU5txt", "0"}, {"Label12", "步"}};
-  for (const auto& [name, text] : texts) {
-    QString got;
-    if (auto* l = form->findChild<QLabel*>(name)) got = l->text();
-    else if (auto* e = form->findChild<QLineEdit*>(name)) got = e->text();
-    else if (auto* b = form->findChild<QPushButton*>(name)) got = b->text();
-    EXPECT_EQ(got, QString::fromUtf8(text)) << name;
-  }
-  EXPECT_FALSE(form->findChild<QLineEdit*>("BU5txt")->isEnabled()) << "display only";
   auto* list = form->findChild<QListWidget*>("List1");
   ASSERT_TRUE(list);
   ASSERT_EQ(list->count(), 41);

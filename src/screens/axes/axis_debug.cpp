@@ -9,9 +9,6 @@ using namespace lorvane::ui;
 
 namespace {
 
-constexpr std::uint32_t Pink = 0xFF80FF;        // page buttons
-constexpr std::uint32_t LightGreen = 0x00A000;  // axis group captions: a green dark enough to read on the panel
-
 // ---- The pages ------------------------------------------------------------------------------
 
 struct AxisGroup {
@@ -121,7 +118,7 @@ Controls controlsOf(const Page& p) {
     const QChar l = g.letter;
     const QString& f = g.frame;
     const auto text = [&](const QString& t, int line) { return label(QStringLiteral("Label%1").arg(++labels), t, f, line); };
-    c << group(f, QStringLiteral("%1轴调试").arg(l), "", 1, LightGreen)
+    c << group(f, QStringLiteral("%1轴调试").arg(l), "", 1, DarkGreen)
       << text("当前坐标:", 0) << display(Coordinate.name(l), "0.00", f, 0, Cyan)
       << text("点动距离:", 1) << entry(Distance.name(l), "0.00", f, 1) << spanning(stretch(f, 1), 2)
       << button(ApplyDistance.name(l), "设置生效", Magenta, f, 1)

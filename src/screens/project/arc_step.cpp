@@ -2,7 +2,6 @@
 
 #include "frames/registers.h"
 #include "frames/step_registers.h"
-#include "screens/project/step_page.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {
@@ -68,10 +67,9 @@ Controls controls() {
       button("SY15cmd", "返 回", SystemButton, "Frame4", 0), button("SAcmd", "下载并设定数据", SystemButton, "Frame4", 0),
       button("FZcmd", "下一页", SystemButton, "Frame4", 0),
   };
-  // The help and the example stand beside everything, from the top.
-  c << instructions("Frame5", kHelp, "", 0);
-  for (int line = 1; line <= 5; ++line) c << Control{.kind = Kind::Stretch, .line = line};
-  return c;
+  // The help and the example stand beside everything, from the top; below the groups, the room left.
+  return c + instructions("Frame5", kHelp, "", 0, 6)
+         << picture("Picture1", QStringLiteral(":/assets/arc_example.svg"), "Frame5", 0) << stretch("", 5);
 }
 
 // Each read goes out again at every tick until it is answered.
@@ -127,8 +125,6 @@ ScreenDecl exchangeTable() {
 
 ArcStep::ArcStep() : Screen("Mainfrm14", exchangeTable()) {
   build(*this, controls());
-  helpBeside(*this, "Frame5", 0, 6);
-  addExample(*this, "Frame5", QStringLiteral(":/assets/arc_example.svg"));
   bindControls();
 }
 

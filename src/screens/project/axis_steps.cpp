@@ -4,7 +4,6 @@
 
 #include "frames/registers.h"
 #include "frames/step_registers.h"
-#include "screens/project/step_page.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {
@@ -132,10 +131,8 @@ Controls controls(AxisPage which) {
   c << group("Frame2", "", "", 2) << button(p.back, p.backCaption, SystemButton, "Frame2", 0)
     << button(p.download, "下载并设定数据", SystemButton, "Frame2", 0)
     << button(p.next, "下一页", SystemButton, "Frame2", 0);
-  // The help stands beside everything, from the top.
-  c << instructions("Frame3", help(p), "", 0);
-  for (int row = 1; row <= 3; ++row) c << Control{.kind = Kind::Stretch, .line = row};
-  return c;
+  // The help stands beside everything, from the top; below the groups, the room left.
+  return c + instructions("Frame3", help(p), "", 0, 4) << stretch("", 3);
 }
 
 // ---- The phase tables ------------------------------------------------------------------------
@@ -223,7 +220,6 @@ ScreenDecl zaTable(const Page& p) {
 AxisStep::AxisStep(AxisPage which)
     : Screen(page(which).form, which == AxisPage::ZA ? zaTable(page(which)) : singleAxisTable(page(which))) {
   build(*this, controls(which));
-  helpBeside(*this, "Frame3", 0, 4);
   bindControls();
 }
 

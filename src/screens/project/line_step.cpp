@@ -2,7 +2,6 @@
 
 #include "frames/registers.h"
 #include "frames/step_registers.h"
-#include "screens/project/step_page.h"
 #include "ui/controls.h"
 
 namespace lorvane::screens {
@@ -47,16 +46,15 @@ Controls controls() {
       label("Label4", "终点", "Frame1", 1), entry("ZGtxt", "0.00", "Frame1", 1), label("Label5", "mm", "Frame1", 1),
       entry("DNtxt", "0.00", "Frame1", 1), label("Label6", "mm", "Frame1", 1),
       label("Label7", "速度", "Frame1", 2), entry("SDtxt", "0", "Frame1", 2), label("Label8", "RPM", "Frame1", 2),
-      Control{.kind = Kind::Stretch, .group = "Frame1", .line = 3},
+      stretch("Frame1", 3),
       label("Label10", "当前为第", "Frame1", 3), display("BUtxt", "0", "Frame1", 3, Cyan), label("Label9", "步", "Frame1", 3),
       group("Frame2", "", "", 2),
       button("SY16cmd", "返 回", SystemButton, "Frame2", 0), button("SScmd", "下载并设定数据", SystemButton, "Frame2", 0),
       button("FZcmd", "下一页", SystemButton, "Frame2", 0),
   };
-  // The help and the example stand beside everything, from the top.
-  c << instructions("Frame3", kHelp, "", 0);
-  for (int line = 1; line <= 3; ++line) c << Control{.kind = Kind::Stretch, .line = line};
-  return c;
+  // The help and the example stand beside everything, from the top; below the groups, the room left.
+  return c + instructions("Frame3", kHelp, "", 0, 4)
+         << picture("Picture1", QStringLiteral(":/assets/line_example.svg"), "Frame3", 0) << stretch("", 3);
 }
 
 // Each read goes out again at every tick until it is answered.
@@ -89,8 +87,6 @@ ScreenDecl exchangeTable() {
 
 LineStep::LineStep() : Screen("Mainfrm15", exchangeTable()) {
   build(*this, controls());
-  helpBeside(*this, "Frame3", 0, 4);
-  addExample(*this, "Frame3", QStringLiteral(":/assets/line_example.svg"));
   bindControls();
 }
 

@@ -1,12 +1,8 @@
 #include "screens/project/outputs_step.h"
 
-#include <QLabel>
-
 #include "frames/registers.h"
 #include "frames/step_registers.h"
-#include "screens/project/step_page.h"
 #include "ui/controls.h"
-#include "ui/widgets.h"
 
 namespace lorvane::screens {
 
@@ -18,9 +14,8 @@ namespace {
 const Texts kOutputSetting = {{0, QStringLiteral("ON")}, {1, QStringLiteral("OF")}};
 
 // The state labels stand out as yellow text on blue.
-void yellowOnBlue(Form& form, const QStringList& labels) {
-  for (const QString& name : labels)
-    if (auto* l = form.findChild<QLabel*>(name)) paint(l, Blue, Yellow);
+Control state(const char* name, const char* text, const QString& group, int line) {
+  return filled(label(name, text, group, line, Yellow), Blue);
 }
 
 // ---- Mainfrm21: direct outputs -----------------------------------------------------------------
@@ -69,17 +64,16 @@ Controls directControls() {
   int line = 0;
   for (const DirectGroup& g : kDirectGroups) {
     c << label(g.captionLabel, g.caption, "Frame1", line) << label(g.yLabel, "Y", "Frame1", line)
-      << entry(g.output, "0", "Frame1", line) << label(g.stateLabel, "ON", "Frame1", line)
+      << entry(g.output, "0", "Frame1", line) << state(g.stateLabel, "ON", "Frame1", line)
       << entry(g.state, "0", "Frame1", line);
     ++line;
   }
-  c << Control{.kind = Kind::Stretch, .group = "Frame1", .line = line} << label("Label29", "当前为第", "Frame1", line)
+  c << stretch("Frame1", line) << label("Label29", "当前为第", "Frame1", line)
     << display("BUtxt", "0", "Frame1", line, Cyan) << label("Label10", "步", "Frame1", line);
   c << group("Frame2", "", "", 2) << button("SYcmd", "上一页", SystemButton, "Frame2", 0)
     << button("SScmd", "下载并设定数据", SystemButton, "Frame2", 0) << button("XYcmd", "下一页", SystemButton, "Frame2", 0);
-  c << instructions("Frame8", kDirectHelp, "", 0);
-  for (int l = 1; l <= 3; ++l) c << Control{.kind = Kind::Stretch, .line = l};
-  return c;
+  // The help beside everything, from the top; below the groups, the room left.
+  return c + instructions("Frame8", kDirectHelp, "", 0, 4) << stretch("", 3);
 }
 
 ScreenDecl directTable() {
@@ -150,18 +144,16 @@ Controls conditionedControls() {
   int line = 0;
   for (const ConditionedGroup& g : kConditionedGroups) {
     c << label(g.ifLabel, "若L", "Frame3", line) << entry(g.input, "0", "Frame3", line)
-      << label(g.onLabel, "ON输出Y", "Frame3", line) << entry(g.inputState, "0", "Frame3", line)
+      << state(g.onLabel, "ON输出Y", "Frame3", line) << entry(g.inputState, "0", "Frame3", line)
       << label(g.outLabel, "输出Y", "Frame3", line) << entry(g.output, "0", "Frame3", line)
-      << label(g.stateLabel, "ON", "Frame3", line) << entry(g.outputState, "0", "Frame3", line);
+      << state(g.stateLabel, "ON", "Frame3", line) << entry(g.outputState, "0", "Frame3", line);
     ++line;
   }
-  c << Control{.kind = Kind::Stretch, .group = "Frame3", .line = line} << label("Label29", "当前为第", "Frame3", line)
+  c << stretch("Frame3", line) << label("Label29", "当前为第", "Frame3", line)
     << display("BUtxt", "0", "Frame3", line, Cyan) << label("Label10", "步", "Frame3", line);
   c << group("Frame1", "", "", 2) << button("SYcmd", "上一页", SystemButton, "Frame1", 0)
     << button("SScmd", "下载并设定数据", SystemButton, "Frame1", 0) << button("XYcmd", "下一页", SystemButton, "Frame1", 0);
-  c << instructions("Frame8", kConditionedHelp, "", 0);
-  for (int l = 1; l <= 3; ++l) c << Control{.kind = Kind::Stretch, .line = l};
-  return c;
+  return c + instructions("Frame8", kConditionedHelp, "", 0, 4) << stretch("", 3);
 }
 
 // The input states share their registers with the forward-limit inputs of Z, C and A on the axis
@@ -189,15 +181,11 @@ ScreenDecl conditionedTable() {
 
 DirectOutputStep::DirectOutputStep() : Screen("Mainfrm21", directTable()) {
   build(*this, directControls());
-  helpBeside(*this, "Frame8", 0, 4);
-  yellowOnBlue(*this, {"Label11", "Label12", "Label13", "Label14"});
   bindControls();
 }
 
 ConditionedOutputStep::ConditionedOutputStep() : Screen("Mainfrm22", conditionedTable()) {
   build(*this, conditionedControls());
-  helpBeside(*this, "Frame8", 0, 4);
-  yellowOnBlue(*this, {"Label3", "Label4", "Label5", "Label11", "Label1", "Label2"});
   bindControls();
 }
 

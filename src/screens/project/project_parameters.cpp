@@ -1,9 +1,7 @@
 #include "screens/project/project_parameters.h"
 
 #include <QCoreApplication>
-#include <QGridLayout>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "frames/registers.h"
@@ -125,51 +123,37 @@ const QStringList kHelp = {
     "",
 };
 
-Controls controls() {
-  Controls c = {
-      heading("Label1", "可保存10个工程--(每个工程可设50步)", "", 0),
-      // Left: the project, its parameters, its step count and the way on; right: the help.
-      group("Frame1", "工程参数设置", "", 1),
-      entry("PRtxt", "0", "Frame1", 0), label("Label2", "号工程", "Frame1", 0),
-      button("SUcmd", "设置工程号", SystemButton, "Frame1", 0),
+const Controls kControls = {
+    heading("Label1", "可保存10个工程--(每个工程可设50步)", "", 0),
+    // Left: the project, its parameters, its step count and the way on; right: the help.
+    group("Frame1", "工程参数设置", "", 1),
+    entry("PRtxt", "0", "Frame1", 0), label("Label2", "号工程", "Frame1", 0),
+    button("SUcmd", "设置工程号", SystemButton, "Frame1", 0),
 
-      group("Frame2", "工程参数读取及清零", "", 2),
-      display("PR1txt", "0", "Frame2", 0, Cyan), label("Label3", "号工程", "Frame2", 0),
-      button("DQcmd", "读取工程参数", SystemButton, "Frame2", 0),
-      button("QLcmd", "工程参数清零", SystemButton, "Frame2", 0),
-      display("DQtxt", "", "Frame2", 1, Red), label("Label5", "参数检测显示", "Frame2", 1, Yellow),
-      display("CStxt", "0", "Frame2", 1, Cyan),
+    group("Frame2", "工程参数读取及清零", "", 2),
+    display("PR1txt", "0", "Frame2", 0, Cyan), label("Label3", "号工程", "Frame2", 0),
+    button("DQcmd", "读取工程参数", SystemButton, "Frame2", 0),
+    button("QLcmd", "工程参数清零", SystemButton, "Frame2", 0),
+    display("DQtxt", "", "Frame2", 1, Red), label("Label5", "参数检测显示", "Frame2", 1, Yellow),
+    display("CStxt", "0", "Frame2", 1, Cyan),
 
-      group("Frame4", "设定工程步数", "", 3),
-      display("PR2txt", "0", "Frame4", 0, Cyan), label("Label4", "号工程设定的步数:", "Frame4", 0),
-      entry("BStxt", "0", "Frame4", 0), button("SAcmd", "设 置", SystemButton, "Frame4", 0),
+    group("Frame4", "设定工程步数", "", 3),
+    display("PR2txt", "0", "Frame4", 0, Cyan), label("Label4", "号工程设定的步数:", "Frame4", 0),
+    entry("BStxt", "0", "Frame4", 0), button("SAcmd", "设 置", SystemButton, "Frame4", 0),
 
-      group("Frame3", "", "", 4),
-      button("SYcmd", "返回主界面", Green, "Frame3", 0), button("Command1", "工程整体保存", Yellow, "Frame3", 0),
-      button("XYcmd", "每步设定", SystemButton, "Frame3", 0),
-      button("LJcmd", "路径预览", SystemButton, "Frame3", 0),
-  };
-  // The help stands beside the four groups.
-  c << instructions("Frame5", kHelp, "", 1);
-  for (int line = 2; line <= 4; ++line) c << Control{.kind = Kind::Stretch, .line = line};
-  return c;
-}
+    group("Frame3", "", "", 4),
+    button("SYcmd", "返回主界面", Green, "Frame3", 0), button("Command1", "工程整体保存", Yellow, "Frame3", 0),
+    button("XYcmd", "每步设定", SystemButton, "Frame3", 0),
+    button("LJcmd", "路径预览", SystemButton, "Frame3", 0),
+    // The help beside the four groups, its 35 lines in a slightly smaller font so that the window
+    // fits a 768-pixel display.
+    overLines(group("Frame5", "本界面操作说明", "", 1, Red), 4), sized(instructionList("List1", kHelp, "Frame5"), 0.9),
+};
 
 }  // namespace
 
 ProjectParameters::ProjectParameters() : Screen("Mainfrm12", exchangeTable()) {
-  build(*this, controls());
-  // The help group stands beside the four groups on the left, over the lines they take.
-  auto* grid = qobject_cast<QGridLayout*>(layout());
-  QWidget* help = control("Frame5");
-  grid->removeWidget(help);
-  grid->addWidget(help, 1, 1, 4, 1);
-  // Its 35 lines in a slightly smaller font, so that the window fits a 768-pixel display.
-  auto* list = control<QListWidget>("List1");
-  QFont small = list->font();
-  small.setPointSizeF(small.pointSizeF() * 0.9);
-  list->setFont(small);
-  showAllLines(list);
+  build(*this, kControls);
   bindControls();
   // The path window for the project shown, read from the controller as it holds it now (a backup
   // file can be opened in it too).

@@ -1,7 +1,6 @@
 #include "screens/project/step_functions.h"
 
 #include <QCoreApplication>
-#include <QGridLayout>
 #include <QLabel>
 
 #include "frames/registers.h"
@@ -119,7 +118,10 @@ const QStringList kHelp = {
     "  ",
 };
 
-constexpr std::uint32_t Orange = 0x0080FF;
+// A function's status: blue text, as wide as the longest.
+Control status(const char* name, int line) {
+  return roomFor(label(name, "", "Frame3", line, Blue), QStringLiteral("开启XYZCA轴普通功能"));
+}
 
 Controls controls() {
   Controls c = {
@@ -134,44 +136,25 @@ Controls controls() {
       label("Label5", "后启动本步", "Frame4", 2), button("SD2cmd", "设定生效", Green, "Frame4", 2),
       // The function: choose it on the left, its status in the middle, its page on the right.
       group("Frame1", "选择该步功能", "", 2),
-      button("SJcmd", "示 教", Yellow, "Frame1", 0), group("Frame3", "", "Frame1", 0, 0, Orange),
+      // The status labels stand beside the four lines of buttons.
+      button("SJcmd", "示 教", Yellow, "Frame1", 0), overLines(group("Frame3", "", "Frame1", 0, Black, Orange), 4),
       button("JScmd", "进入示教", Yellow, "Frame1", 0),
-      button("YHcmd", "圆 弧", Yellow, "Frame1", 1), Control{.kind = Kind::Stretch, .group = "Frame1", .line = 1},
-      button("JYcmd", "进入圆弧", Yellow, "Frame1", 1),
-      button("ZXcmd", "直 线", Yellow, "Frame1", 2), Control{.kind = Kind::Stretch, .group = "Frame1", .line = 2},
-      button("JZcmd", "进入直线", Yellow, "Frame1", 2),
-      button("PTcmd", "普 通", Yellow, "Frame1", 3), Control{.kind = Kind::Stretch, .group = "Frame1", .line = 3},
-      button("JPcmd", "进入普通", Yellow, "Frame1", 3),
-      label("Label6", "", "Frame3", 0, Blue), label("Label7", "", "Frame3", 1, Blue),
-      label("Label8", "", "Frame3", 2, Blue), label("Label9", "", "Frame3", 3, Blue),
+      button("YHcmd", "圆 弧", Yellow, "Frame1", 1), button("JYcmd", "进入圆弧", Yellow, "Frame1", 1),
+      button("ZXcmd", "直 线", Yellow, "Frame1", 2), button("JZcmd", "进入直线", Yellow, "Frame1", 2),
+      button("PTcmd", "普 通", Yellow, "Frame1", 3), button("JPcmd", "进入普通", Yellow, "Frame1", 3),
+      status("Label6", 0), status("Label7", 1), status("Label8", 2), status("Label9", 3),
       // The way back.
       group("Frame2", "", "", 3),
       button("SY6cmd", "上一页", SystemButton, "Frame2", 0), button("BC5cmd", "返回主页", SystemButton, "Frame2", 0),
   };
-  c << instructions("Frame5", kHelp, "", 1);
-  for (int line = 2; line <= 3; ++line) c << Control{.kind = Kind::Stretch, .line = line};
-  return c;
-}
-
-// A control of a grid that stands over `lines` lines from where it is.
-void spanLines(QWidget* w, int lines) {
-  auto* grid = qobject_cast<QGridLayout*>(w->parentWidget()->layout());
-  int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
-  grid->getItemPosition(grid->indexOf(w), &row, &column, &rowSpan, &columnSpan);
-  grid->removeWidget(w);
-  grid->addWidget(w, row, column, lines, columnSpan);
+  // The help beside the three groups.
+  return c + instructions("Frame5", kHelp, "", 1, 3);
 }
 
 }  // namespace
 
 StepFunctions::StepFunctions() : Screen("Mainfrm13", exchangeTable()) {
   build(*this, controls());
-  spanLines(control("Frame3"), 4);  // the status labels stand beside the four rows of buttons
-  spanLines(control("Frame5"), 3);  // the help beside the three groups
-  for (const Entry& e : kEntries) {
-    auto* label = control<QLabel>(e.label);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("开启XYZCA轴普通功能")) + 16);
-  }
   bindControls();
 }
 

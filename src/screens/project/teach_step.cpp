@@ -1,12 +1,9 @@
 #include "screens/project/teach_step.h"
 
 #include <QCoreApplication>
-#include <QListWidget>
 
 #include "frames/registers.h"
-#include "screens/project/step_page.h"
 #include "ui/controls.h"
-#include "ui/widgets.h"
 
 namespace lorvane::screens {
 
@@ -15,8 +12,6 @@ using namespace lorvane::ui;
 QString teachStepPending() { return QCoreApplication::translate("lorvane", "步号尚未切换完毕，请稍后再试"); }
 
 namespace {
-
-constexpr std::uint32_t White = 0xFFFFFF;
 
 // ---- The four axis rows, top to bottom ---------------------------------------------------------
 
@@ -160,9 +155,11 @@ Controls controls() {
       label("Label3", "步", "Frame1", 0), button("XZcmd", "下载数据", Yellow, "Frame1", 0),
       button("SB2cmd", "上步", Yellow, "Frame1", 0), button("XB2cmd", "下步", Yellow, "Frame1", 0),
       // Which axes teach: X and Z on the left, Y and C on the right.
-      group("Frame2", "", "", 2, 0, White),
-      label("XZ2lel", "X轴开启示教功能,关闭普通", "Frame2", 0), label("YZ2lel", "Y轴开启示教功能,关闭普通", "Frame2", 0),
-      label("ZZ2lel", "Z轴开启示教功能,关闭普通", "Frame2", 1), label("CZ2lel", "C轴开启示教功能,关闭普通", "Frame2", 1),
+      group("Frame2", "", "", 2, Black, White),
+      filled(label("XZ2lel", "X轴开启示教功能,关闭普通", "Frame2", 0), White),
+      filled(label("YZ2lel", "Y轴开启示教功能,关闭普通", "Frame2", 0), White),
+      filled(label("ZZ2lel", "Z轴开启示教功能,关闭普通", "Frame2", 1), White),
+      filled(label("CZ2lel", "C轴开启示教功能,关闭普通", "Frame2", 1), White),
       group("Frame3", "", "", 3),
   };
   // One line per axis: toggle, speed, pulse count, forward and reverse while held.
@@ -178,22 +175,16 @@ Controls controls() {
   c << group("Frame4", "", "", 4) << button("SY10cmd", "上一页", SystemButton, "Frame4", 0)
     << button("FZ3cmd", "返回主页", SystemButton, "Frame4", 0) << button("FG3cmd", "返回工程首页", SystemButton, "Frame4", 0)
     << display("BU5txt", "0", "Frame4", 0, Cyan) << label("Label12", "步", "Frame4", 0);
-  // The help stands beside everything, from the top.
-  c << instructions("Frame5", kHelp, "", 0);
-  for (int l = 1; l <= 4; ++l) c << Control{.kind = Kind::Stretch, .line = l};
-  return c;
+  // The help stands beside everything, from the top. It is long: it scrolls, so that the page
+  // fits a laptop display.
+  return c << overLines(group("Frame5", "本界面操作说明", "", 0, Red), 5)
+           << scrolling(instructionList("List1", kHelp, "Frame5"), 16, 26);
 }
 
 }  // namespace
 
 TeachStep::TeachStep() : Screen("Mainfrm16", exchangeTable()) {
   build(*this, controls());
-  for (const Row& r : kRows) paint(control(r.status), White);  // white labels on the white group
-  helpBeside(*this, "Frame5", 0, 5);
-  // The help is long: it scrolls, so that the page fits a laptop display.
-  auto* help = control<QListWidget>(QStringLiteral("List1"));
-  help->setMinimumHeight(help->sizeHintForRow(0) * 16);
-  help->setMaximumHeight(help->sizeHintForRow(0) * 26);
   bindControls();
 }
 

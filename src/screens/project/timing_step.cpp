@@ -4,9 +4,7 @@
 
 #include "frames/registers.h"
 #include "frames/step_registers.h"
-#include "screens/project/step_page.h"
 #include "ui/controls.h"
-#include "ui/widgets.h"
 
 namespace lorvane::screens {
 
@@ -55,16 +53,15 @@ Controls controls() {
       spanning(label("Label18", "本工程结束后自动运行", "Frame5", 4), 3), entry("ZDtxt", "0", "Frame5", 4),
       label("Label28", "工程", "Frame5", 4),
       spanning(label("Label1", "(工程循环设置为否有效)", "Frame5", 5), 5),
-      Control{.kind = Kind::Stretch, .group = "Frame5", .line = 6}, label("Label29", "当前为第", "Frame5", 6),
+      stretch("Frame5", 6), label("Label29", "当前为第", "Frame5", 6),
       display("BUtxt", "0", "Frame5", 6, Cyan), label("Label10", "步", "Frame5", 6),
-      display("JHtxt", "0", "Frame5", 6, Cyan),
+      hidden(display("JHtxt", "0", "Frame5", 6, Cyan)),  // the current project, read but not shown
       group("Frame7", "", "", 2),
       button("SYcmd", "上一页", SystemButton, "Frame7", 0), button("SScmd", "下载并设定数据", SystemButton, "Frame7", 0),
       button("BCcmd", "返 回", SystemButton, "Frame7", 0),
   };
-  c << instructions("Frame8", kHelp, "", 0);
-  for (int line = 1; line <= 3; ++line) c << Control{.kind = Kind::Stretch, .line = line};
-  return c;
+  // The help beside everything, from the top; below the groups, the room left.
+  return c + instructions("Frame8", kHelp, "", 0, 4) << stretch("", 3);
 }
 
 // Each read goes out again at every tick until it is answered. Step B is shown, not edited: the
@@ -109,14 +106,6 @@ ScreenDecl exchangeTable() {
 
 TimingStep::TimingStep() : Screen("Mainfrm23", exchangeTable()) {
   build(*this, controls());
-  helpBeside(*this, "Frame8", 0, 4);
-  if (auto* b = findChild<QWidget*>(QStringLiteral("DDtxt"))) b->setEnabled(false);
-  if (auto* b = findChild<QWidget*>(QStringLiteral("SFtxt"))) b->setEnabled(false);
-  if (auto* b = findChild<QWidget*>(QStringLiteral("BUtxt"))) b->setEnabled(false);
-  if (auto* j = findChild<QWidget*>(QStringLiteral("JHtxt"))) {
-    j->setEnabled(false);
-    j->setVisible(false);
-  }
   bindControls();
 }
 

@@ -104,7 +104,7 @@ const Controls kControls = {
     // Run state: what the controller is doing, its signal inputs and outputs.
     group("Frame2", "", "", 1),
     group("Frame4", kNote, "Frame2", 0, Magenta, Yellow),
-    label("Label4", "当前工作在", "Frame2", 1), bold(label("Djlel", "待机状态", "Frame2", 1, Red), 1.3),
+    label("Label4", "当前工作在", "Frame2", 1), roomFor(bold(label("Djlel", "待机状态", "Frame2", 1, Red), 1.3), "待机状态"),
     spanning(label("XYclel", "", "Frame2", 1, Blue), 3),
     label("Alel", "JA OFF", "Frame2", 2, Magenta), label("Blel", "JB OFF", "Frame2", 2, Magenta),
     label("Clel", "JC OFF", "Frame2", 2, Magenta), label("Dlel", "JD OFF", "Frame2", 2, Magenta),
@@ -135,8 +135,8 @@ const Controls kControls = {
     label("Label30", "启动开关信号口:L", "Frame6", 0), entry("Qktxt", "0", "Frame6", 0),
     stretch("Frame6"),
     label("Label31", "停止开关信号口:L", "Frame6", 0), entry("Tktxt", "0", "Frame6", 0),
-    stretch("Frame6"), button("Qtcmd", "参数保存", 0x0080FF, "Frame6", 0),
-    button("Qdcmd", "启动", 0x8080FF, "", 5), button("Tzcmd", "停止", 0x8080FF, "", 5),
+    stretch("Frame6"), button("Qtcmd", "参数保存", Orange, "Frame6", 0),
+    atLeast(button("Qdcmd", "启动", Salmon, "", 5), {120, 40}), atLeast(button("Tzcmd", "停止", Salmon, "", 5), {120, 40}),
     button("LJcmd", "路径预览", SystemButton, "", 5), stretch("", 5), button("Bacmd", "返回主界面", Green, "", 5),
 };
 
@@ -144,12 +144,9 @@ const Controls kControls = {
 
 SystemControl::SystemControl() : Screen("Mainfrm2", exchangeTable()) {
   build(*this, kControls);
-  // The note is a caption alone: room for it; the step shown, as wide as its longest text.
+  // The note is a caption alone: room for it.
   auto* note = control<QGroupBox>("Frame4");
   note->setMinimumSize(note->fontMetrics().horizontalAdvance(kNote) + 40, note->fontMetrics().height() + 16);
-  auto* step = control<QLabel>("Djlel");
-  step->setMinimumWidth(step->fontMetrics().horizontalAdvance(step->text()) + 16);
-  for (const char* name : {"Qdcmd", "Tzcmd"}) control(name)->setMinimumSize(120, 40);
   bindControls();
   connect(control<QPushButton>("LJcmd"), &QPushButton::clicked, this, &SystemControl::openPath);
 }
