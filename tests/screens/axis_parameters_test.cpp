@@ -18,9 +18,6 @@ using namespace lorvane;
 using lorvane::test::ScreenEnv;
 using lorvane::test::SimPort;
 
-// Request bodies print as text in failure messages.
-static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
-
 namespace {
 
 // The registers of the ten parameters of X, Y, Z, C and A, written out independently of the code.

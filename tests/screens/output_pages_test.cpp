@@ -19,9 +19,6 @@
 using namespace lorvane;
 using lorvane::test::ScreenEnv;
 
-// Request bodies print as text in failure messages.
-static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
-
 namespace {
 
 constexpr int kProject = 1;

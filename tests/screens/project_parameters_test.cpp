@@ -14,9 +14,6 @@
 using namespace lorvane;
 using lorvane::test::ScreenEnv;
 
-// Request bodies print as text in failure messages.
-static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
-
 namespace {
 
 const QString kProjectPending = QStringLiteral("工程号尚未设置完毕，请稍后再试");

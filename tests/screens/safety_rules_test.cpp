@@ -16,8 +16,6 @@
 using namespace lorvane;
 using lorvane::test::ScreenEnv;
 
-static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
-
 namespace {
 
 bool isWrite(const QByteArray& body) { return body.startsWith("0110"); }

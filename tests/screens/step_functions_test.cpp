@@ -16,9 +16,6 @@
 using namespace lorvane;
 using lorvane::test::ScreenEnv;
 
-// Request bodies print as text in failure messages.
-static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
-
 namespace {
 
 const QString kStepPending = QStringLiteral("步号尚未切换完毕，请稍后再试");

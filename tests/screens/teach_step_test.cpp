@@ -19,8 +19,6 @@ using namespace lorvane;
 using lorvane::test::ScreenEnv;
 using lorvane::test::SimPort;
 
-static void PrintTo(const QByteArray& bytes, std::ostream* os) { *os << '"' << bytes.toStdString() << '"'; }
-
 namespace {
 
 constexpr int kProject = 1;

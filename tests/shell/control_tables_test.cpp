@@ -13,6 +13,7 @@
 #include <QSvgWidget>
 #include <memory>
 
+#include "screen_env.h"
 #include "shell/screen_map.h"
 #include "ui/colors.h"
 #include "ui/form.h"
@@ -20,6 +21,7 @@
 
 using namespace lorvane;
 using namespace lorvane::ui;
+using lorvane::test::groupOf;
 
 namespace {
 
@@ -756,12 +758,6 @@ QColor sheetColour(const QWidget* w, const QString& property) {
   const QRegularExpression re(QStringLiteral("(?:^|[{;\\s])%1:\\s*(#[0-9a-fA-F]{6})").arg(property));
   const auto m = re.match(w->styleSheet());
   return m.hasMatch() ? QColor(m.captured(1)) : QColor();
-}
-
-QString groupOf(const QWidget* w) {
-  for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
-    if (auto* g = qobject_cast<const QGroupBox*>(p)) return g->objectName();
-  return {};
 }
 
 bool isHeading(const QLabel* l) {

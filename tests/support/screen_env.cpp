@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,6 +26,12 @@ class NoSerialPorts : public PortSource {
   bool busy(const QString&) override { return false; }
 };
 }  // namespace
+
+QString groupOf(const QWidget* w) {
+  for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+    if (auto* g = qobject_cast<const QGroupBox*>(p)) return g->objectName();
+  return {};
+}
 
 ScreenEnv::ScreenEnv() {
   real_.start();

@@ -15,9 +15,13 @@
 #include "sim/model.h"
 #include "ui/screen.h"
 #include "shell/screen_map.h"
+#include "printers.h"
 #include "sim_port.h"
 
 namespace lorvane::test {
+
+// The name of the group box a control stands in (empty: none).
+QString groupOf(const QWidget* w);
 
 class ScreenEnv : public QObject {
   Q_OBJECT
