@@ -85,20 +85,15 @@ TEST_P(OutputPage, DownloadWritesEveryFieldInOrder) {
   for (const Written& w : p.writes) fields << w.field;
   if (QString(p.form) == "Mainfrm23") fields << "DDtxt";
   ASSERT_TRUE(env.tickUntil([&] { return allRead(env, fields); }));
-  for (const Written& w : p.writes) env.type(w.field, w.typed);
-  env.takeSent();
-  env.click("SScmd");
-  EXPECT_TRUE(env.isRed("SScmd"));
-  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("SScmd"); }));
-  EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(' ').toStdString();
-
+  QList<std::pair<QString, QString>> typed;
   QList<QByteArray> expected;
   for (const Written& w : p.writes) {
+    typed << std::pair<QString, QString>{w.field, w.typed};
     expected << writeWordBody(w.reg, w.digits);
     // Step B is written back as read, between step A and the loop count.
     if (w.reg == reg::LoopFrom) expected << writeWordBody(reg::LoopTo, "0000");
   }
-  EXPECT_EQ(env.takeWrites(), expected);
+  EXPECT_EQ(env.typeAndClick(typed, "SScmd", 200, [&] { EXPECT_TRUE(env.isRed("SScmd")); }), ScreenEnv::wrote(expected));
   for (const Written& w : p.writes) {
     const auto value = static_cast<std::uint16_t>(QByteArray(w.digits).toUInt(nullptr, 16));
     if (sim::ControllerModel::isProjectRegister(w.reg)) {
@@ -140,11 +135,7 @@ TEST(OutputPages, OutOfRangeOrUnwritableIsRefusedWithNothingSent) {
     openPage(env, c.form);
     ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == "3"; }));
     env.ticks(30);  // a whole read cycle and more
-    env.type(c.field, c.typed);
-    env.click("SScmd");
-    EXPECT_EQ(env.boxes, QStringList{c.message});
-    env.ticks(5);
-    EXPECT_TRUE(env.takeWrites().isEmpty());
+    EXPECT_EQ(env.typeAndClick({{c.field, c.typed}}, "SScmd", 5), ScreenEnv::refused(c.message));
     EXPECT_EQ(env.shown(c.field), c.typed);
   }
 }
@@ -186,13 +177,10 @@ TEST(ConditionedOutputs, InputStatesAreWrittenOnlyWhenTyped) {
   env.model.writeRegister(reg::CondInputState[2], 5);
   openPage(env, "Mainfrm22");
   ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == "3" && env.shown("L1txt") == "5"; }));
-  env.type("R1txt", "8");
-  env.type("L2txt", "1");
-  env.takeSent();
-  env.click("SScmd");
-  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("SScmd"); }));
-  EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(' ').toStdString();
-  const QList<QByteArray> writes = env.takeWrites();
+  const ScreenEnv::Outcome o = env.typeAndClick({{"R1txt", "8"}, {"L2txt", "1"}}, "SScmd");
+  ASSERT_FALSE(o.red);
+  EXPECT_TRUE(o.boxes.isEmpty()) << o.boxes.join(' ').toStdString();
+  const QList<QByteArray>& writes = o.writes;
   EXPECT_FALSE(writes.contains(writeWordBody(reg::CondInputState[0], "0005")));
   EXPECT_TRUE(writes.contains(writeWordBody(reg::CondInputState[1], "0001")));
   for (const QByteArray& w : writes) {
@@ -222,17 +210,13 @@ TEST(TimingPage, StepBIsWrittenOnlyOnceReadAndTheButtonWaitsForTheWrites) {
   EXPECT_TRUE(download->isEnabled()) << "a refused download can be clicked again at once";
 
   ASSERT_TRUE(env.tickUntil([&] { return env.shown("DDtxt") == "3" && env.shown("BUtxt") == "3"; }));
-  env.boxes.clear();
-  env.type("CDtxt", "2");
-  env.type("XHtxt", "4");
-  env.type("ZDtxt", "2");
-  env.takeSent();
-  env.click("SScmd");
-  EXPECT_FALSE(download->isEnabled()) << "no second click while the writes go out";
-  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("SScmd"); }));
+  const ScreenEnv::Outcome o = env.typeAndClick({{"CDtxt", "2"}, {"XHtxt", "4"}, {"ZDtxt", "2"}}, "SScmd", 200, [&] {
+    EXPECT_FALSE(download->isEnabled()) << "no second click while the writes go out";
+  });
+  ASSERT_FALSE(o.red);
   EXPECT_TRUE(download->isEnabled());
-  EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(' ').toStdString();
-  const QList<QByteArray> writes = env.takeWrites();
+  EXPECT_TRUE(o.boxes.isEmpty()) << o.boxes.join(' ').toStdString();
+  const QList<QByteArray>& writes = o.writes;
   ASSERT_GE(writes.size(), 3);
   EXPECT_EQ(writes[0], writeWordBody(reg::LoopFrom, "0002"));
   EXPECT_EQ(writes[1], writeWordBody(reg::LoopTo, "0003"));
@@ -262,14 +246,13 @@ TEST(OutputPagesSimulator, ProgrammedOutputAndLoopRun) {
   env.model.writeRegister(reg::StepCount, 2);
   env.model.writeRegister(reg::CurrentStep, 2);
   env.model.writeRegister(reg::LoopTo, 2);  // B is the step's own number
-  const auto download = [&](const char* form, int step, QList<std::pair<const char*, const char*>> typed) {
+  const auto download = [&](const char* form, int step, const QList<std::pair<QString, QString>>& typed) {
     openPage(env, form, step);
     ASSERT_TRUE(env.tickUntil([&] { return env.shown("BUtxt") == QString::number(step); }));
     env.ticks(30);
-    for (const auto& [field, text] : typed) env.type(field, text);
-    env.click("SScmd");
-    ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("SScmd"); }));
-    ASSERT_TRUE(env.boxes.isEmpty()) << env.boxes.join(' ').toStdString();
+    const ScreenEnv::Outcome o = env.typeAndClick(typed, "SScmd");
+    ASSERT_FALSE(o.red);
+    ASSERT_TRUE(o.boxes.isEmpty()) << o.boxes.join(' ').toStdString();
     env.map().go(env.map().current(), shell::Route{.from = form, .button = "SYcmd", .to = "Mainfrm1"});
   };
   download("Mainfrm21", 1, {{"Y1txt", "8"}, {"S1txt", "0"}});

@@ -105,20 +105,12 @@ TEST(StepFunctions, StepNumberAndDelayAreCheckedAndWritten) {
     env.model.writeRegister(reg::CurrentStep, 7);
     openHub(env);
     env.ticks(kCycle);
-    env.type(c.field, c.typed);
-    env.click(c.button);
-    EXPECT_EQ(env.currentScreen()->exchange().interval(), 80) << "the write tick, for the rest of the visit";
-    env.ticks(3);
-    const QList<QByteArray> writes = env.takeWrites();
-    if (c.written.isEmpty()) {
-      EXPECT_EQ(env.boxes, QStringList{c.message});
-      EXPECT_TRUE(writes.isEmpty());
-      EXPECT_TRUE(env.isRed(c.button));
-    } else {
-      EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(", ").toStdString();
-      EXPECT_EQ(writes, QList<QByteArray>{c.written});
-      EXPECT_FALSE(env.isRed(c.button));
-    }
+    EXPECT_EQ(env.typeAndClick({{c.field, c.typed}}, c.button, 3,
+                               [&] {
+                                 EXPECT_EQ(env.currentScreen()->exchange().interval(), 80)
+                                     << "the write tick, for the rest of the visit";
+                               }),
+              c.written.isEmpty() ? ScreenEnv::refused(c.message) : ScreenEnv::wrote({c.written}));
   }
 }
 

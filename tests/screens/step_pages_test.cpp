@@ -137,19 +137,15 @@ class StepPageDownload : public ::testing::TestWithParam<Family> {
 
 TEST_P(StepPageDownload, WritesEveryRegisterInOrderIntoTheCurrentStepOnly) {
   ASSERT_TRUE(env.tickUntil([&] { return allRead(); }));
-  for (const Written& w : f.writes) env.type(w.field, w.typed);
-  env.takeSent();
-  env.click(f.download);
-  EXPECT_TRUE(env.isRed(f.download));
-  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(f.download); }));
-  EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(' ').toStdString();
-
+  QList<std::pair<QString, QString>> typed;
   QList<QByteArray> expected;
   for (const Written& w : f.writes) {
+    typed << std::pair<QString, QString>{w.field, w.typed};
     const QByteArray digits(w.digits);
     expected << (digits.size() == 8 ? writeLongBody(w.reg, digits) : writeWordBody(w.reg, digits));
   }
-  EXPECT_EQ(env.takeWrites(), expected);
+  EXPECT_EQ(env.typeAndClick(typed, f.download, 200, [&] { EXPECT_TRUE(env.isRed(f.download)); }),
+            ScreenEnv::wrote(expected));
 
   for (const Written& w : f.writes) {
     const QByteArray digits(w.digits);
@@ -184,21 +180,15 @@ TEST_P(StepPageDownload, RefusesBeforeSendingAnythingWhenAFieldCannotBeWritten) 
   const Bad bads[] = {{"12abc", msg::notANumber()}, {"", msg::notANumber()},
                       {"21474836.48", msg::tooLarge("21474836.47")}, {"-21474836.49", msg::tooLarge("21474836.47")}};
   for (const Bad& bad : bads) {
-    env.boxes.clear();
-    env.type(pair, bad.text);
-    env.click(f.download);
-    EXPECT_EQ(env.boxes, QStringList{bad.message}) << pair << " = " << bad.text;
-    env.ticks(3);
-    EXPECT_TRUE(env.takeWrites().isEmpty()) << bad.text;
+    EXPECT_EQ(env.typeAndClick({{pair, bad.text}}, f.download, 3), ScreenEnv::refused(bad.message))
+        << pair << " = " << bad.text;
     EXPECT_EQ(env.shown(pair), bad.text) << "the operator's text stays";
   }
   // The lowest value the pair holds is written.
-  env.boxes.clear();
-  env.type(pair, "-21474836.48");
-  env.click(f.download);
-  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed(f.download); }));
-  EXPECT_TRUE(env.boxes.isEmpty());
-  EXPECT_TRUE(env.takeWrites().contains(writeLongBody(pairWrite->reg, "00008000")));
+  const ScreenEnv::Outcome lowest = env.typeAndClick({{pair, "-21474836.48"}}, f.download);
+  ASSERT_FALSE(lowest.red);
+  EXPECT_TRUE(lowest.boxes.isEmpty());
+  EXPECT_TRUE(lowest.writes.contains(writeLongBody(pairWrite->reg, "00008000")));
   EXPECT_EQ(env.model.stepRegister(kProject, kStep, pairWrite->reg + 1), 0x8000);
 }
 
@@ -214,20 +204,13 @@ TEST(ArcStep, SpeedFrom50To1000) {
   ASSERT_TRUE(env.tickUntil([&] { return env.currentScreen()->exchange().lastRead("SD6txt").has_value(); }));
   struct Case { const char* speed; bool written; };
   for (const Case c : {Case{"49", false}, Case{"50", true}, Case{"1000", true}, Case{"1001", false}}) {
-    env.boxes.clear();
-    env.takeSent();
-    env.type("SD6txt", c.speed);
-    env.click("SAcmd");
-    env.tickUntil([&] { return !env.isRed("SAcmd"); }, 30);
-    const QList<QByteArray> writes = env.takeWrites();
+    const ScreenEnv::Outcome o = env.typeAndClick({{"SD6txt", c.speed}}, "SAcmd", 30);
     if (c.written) {
-      EXPECT_TRUE(env.boxes.isEmpty()) << c.speed;
-      EXPECT_EQ(writes.size(), 8) << c.speed;
+      EXPECT_TRUE(o.boxes.isEmpty()) << c.speed;
+      EXPECT_EQ(o.writes.size(), 8) << c.speed;
       EXPECT_EQ(env.model.reg(reg::ArcSpeed), QByteArray(c.speed).toUInt()) << c.speed;
     } else {
-      EXPECT_EQ(env.boxes, QStringList{"输入的信号范围不在50-1000内"}) << c.speed;
-      EXPECT_TRUE(writes.isEmpty()) << c.speed << ": no half-written page";
-      EXPECT_TRUE(env.isRed("SAcmd"));
+      EXPECT_EQ(o, ScreenEnv::refused("输入的信号范围不在50-1000内")) << c.speed << ": no half-written page";
     }
   }
 }

@@ -235,21 +235,13 @@ TEST_F(SystemControlTest, ClickingTheCountStopsOnlyTheCountsRefresh) {
 
 TEST_F(SystemControlTest, SwitchInputOutOfRangeIsRefusedWithThePartsMessage) {
   cycle();
-  env.type("Qktxt", "14");
-  env.click("Qtcmd");
-  EXPECT_EQ(env.boxes, QStringList{"输入的信号范围不在1-13内"});
-  env.ticks(25);
-  EXPECT_TRUE(writesSent().isEmpty()) << "nothing of the sequence is sent";
-  EXPECT_EQ(button("Qtcmd")->shownColour(), ui::Red) << "and the button stays red, even after a cycle";
+  // Nothing of the sequence is sent, and the button stays red, even after a cycle.
+  EXPECT_EQ(env.typeAndClick({{"Qktxt", "14"}}, "Qtcmd", 25), ScreenEnv::refused("输入的信号范围不在1-13内"));
   EXPECT_EQ(text("Qktxt"), "14");
 
-  env.boxes.clear();
-  env.type("Qktxt", "0");
-  env.type("Tktxt", "14");
-  env.click("Qtcmd");
-  EXPECT_EQ(env.boxes, QStringList{"输入的信号范围不在1-13内"});
-  env.ticks(3);
-  EXPECT_TRUE(writesSent().isEmpty()) << "the stop switch is checked before the start switch is written";
+  EXPECT_EQ(env.typeAndClick({{"Qktxt", "0"}, {"Tktxt", "14"}}, "Qtcmd", 3),
+            ScreenEnv::refused("输入的信号范围不在1-13内"))
+      << "the stop switch is checked before the start switch is written";
 }
 
 TEST_F(SystemControlTest, ZeroAndZeroAreSavedAsTwoWritesThenTheSaveCoil) {

@@ -104,19 +104,13 @@ TEST(TeachStep, DownloadWritesSpeedsThenPulseCountsIntoTheCurrentStep) {
   ASSERT_TRUE(env.tickUntil([&] { return allRead(env); }));
   const char* speeds[] = {"300", "0", "65535", "12"};
   const char* pulses[] = {"-1000", "2147483647", "-2147483648", "70000"};
-  for (int i = 0; i < 4; ++i) {
-    env.type(kSpeeds[i], speeds[i]);
-    env.type(kPulses[i], pulses[i]);
-  }
-  env.takeSent();
-  env.click("XZ1cmd");
-  ASSERT_TRUE(env.tickUntil([&] { return !env.isRed("XZ1cmd"); }));
-  EXPECT_TRUE(env.boxes.isEmpty()) << env.boxes.join(' ').toStdString();
+  QList<std::pair<QString, QString>> typed;
+  for (int i = 0; i < 4; ++i) typed << std::pair<QString, QString>{kSpeeds[i], speeds[i]} << std::pair<QString, QString>{kPulses[i], pulses[i]};
   const QList<QByteArray> expected = {
       writeWordBody(0x107C, "012C"), writeWordBody(0x107D, "0000"), writeWordBody(0x107E, "FFFF"),
       writeWordBody(0x107F, "000C"), writeLongBody(0x1074, "FC18FFFF"), writeLongBody(0x1076, "FFFF7FFF"),
       writeLongBody(0x1078, "00008000"), writeLongBody(0x107A, "11700001")};
-  EXPECT_EQ(env.takeWrites(), expected);
+  ASSERT_EQ(env.typeAndClick(typed, "XZ1cmd"), ScreenEnv::wrote(expected));
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(env.model.stepRegister(kProject, kStep, reg::TeachSpeed[i]), QByteArray(speeds[i]).toUInt());
     EXPECT_EQ(env.model.stepRegister(kProject, kStep - 1, reg::TeachSpeed[i]), 0) << "step 2 untouched";
@@ -138,14 +132,9 @@ TEST(TeachStep, DownloadRefusesWhatCannotBeWritten) {
                       {"SU3txt", "65536", msg::tooLarge("65535")}, {"DU1txt", "", msg::notANumber()},
                       {"DUtxt", "1e3", msg::notANumber()}, {"DU3txt", "2147483648", msg::tooLarge("2147483647")}};
   for (const Bad& b : bads) {
-    env.boxes.clear();
     const QString before = env.shown(b.field);
-    env.type(b.field, b.text);
-    env.takeSent();
-    env.click("XZ1cmd");
-    EXPECT_EQ(env.boxes, QStringList{b.message}) << b.field << " = " << b.text;
-    env.ticks(3);
-    EXPECT_TRUE(env.takeWrites().isEmpty()) << b.text;
+    EXPECT_EQ(env.typeAndClick({{b.field, b.text}}, "XZ1cmd", 3), ScreenEnv::refused(b.message))
+        << b.field << " = " << b.text;
     EXPECT_EQ(env.shown(b.field), b.text);
     env.type(b.field, before);
   }
@@ -158,23 +147,16 @@ TEST(TeachStep, StepNumberFrom1To50) {
   ASSERT_TRUE(env.tickUntil([&] { return allRead(env); }));
   struct Case { const char* step; bool written; };
   for (const Case c : {Case{"0", false}, Case{"51", false}, Case{"1", true}, Case{"50", true}}) {
-    env.boxes.clear();
-    env.type("BU6txt", c.step);
-    env.takeSent();
-    env.click("XZcmd");
-    env.tickUntil([&] { return !env.isRed("XZcmd"); }, 30);
-    const QList<QByteArray> writes = env.takeWrites();
+    const ScreenEnv::Outcome o = env.typeAndClick({{"BU6txt", c.step}}, "XZcmd", 30);
     if (c.written) {
-      EXPECT_TRUE(env.boxes.isEmpty()) << c.step;
-      EXPECT_EQ(writes, QList<QByteArray>{writeWordBody(reg::CurrentStep, QByteArray::number(QByteArray(c.step).toInt(), 16)
-                                                                               .toUpper()
-                                                                               .rightJustified(4, '0'))});
+      EXPECT_EQ(o, ScreenEnv::wrote({writeWordBody(reg::CurrentStep, QByteArray::number(QByteArray(c.step).toInt(), 16)
+                                                                         .toUpper()
+                                                                         .rightJustified(4, '0'))}))
+          << c.step;
       EXPECT_EQ(env.model.reg(reg::CurrentStep), QByteArray(c.step).toUInt());
       EXPECT_TRUE(env.tickUntil([&] { return env.shown("BU5txt") == c.step; }, 40));
     } else {
-      EXPECT_EQ(env.boxes, QStringList{"输入的信号范围不在1-50内"}) << c.step;
-      EXPECT_TRUE(writes.isEmpty());
-      EXPECT_TRUE(env.isRed("XZcmd"));
+      EXPECT_EQ(o, ScreenEnv::refused("输入的信号范围不在1-50内")) << c.step;
       // A refused click does nothing but say why: the operator's number and the step's values stay.
       EXPECT_EQ(env.text("BU6txt"), c.step);
       EXPECT_TRUE(allRead(env)) << c.step << ": the step's values were forgotten";

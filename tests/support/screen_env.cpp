@@ -201,6 +201,23 @@ bool ScreenEnv::downloadOnceRead(const std::function<bool()>& read, const QStrin
   return tickUntil([&] { return !isRed(button); }, most);
 }
 
+ScreenEnv::Outcome ScreenEnv::typeAndClick(const QList<std::pair<QString, QString>>& typed, const QString& button,
+                                           int most, const std::function<void()>& afterClick) {
+  const qsizetype before = boxes.size();
+  takeSent();
+  for (const auto& [field, text] : typed) type(field, text);
+  click(button);
+  if (afterClick) afterClick();
+  tickUntil([&] { return !isRed(button); }, most);
+  return {boxes.mid(before), takeWrites(), isRed(button)};
+}
+
+void PrintTo(const ScreenEnv::Outcome& o, std::ostream* os) {
+  *os << "messages {" << o.boxes.join(", ").toStdString() << "}, writes {";
+  for (const QByteArray& w : o.writes) *os << (&w == &o.writes.first() ? "" : ", ") << w.toStdString();
+  *os << "}, " << (o.red ? "button red" : "button done");
+}
+
 void ScreenEnv::answerBox() {
   QMessageBox* fresh = nullptr;
   QMessageBox* waiting = nullptr;  // seen, and left open for the operator's action meanwhile

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <memory>
 #include <functional>
+#include <ostream>
+#include <utility>
 
 #include "sim/model.h"
 #include "ui/screen.h"
@@ -86,6 +88,24 @@ class ScreenEnv : public QObject {
   // again. True once the button is no longer red, within `most` ticks for each wait.
   bool downloadOnceRead(const std::function<bool()>& read, const QString& button, int most);
 
+  // What a click on a write or download button came to: the messages it raised, the writes it
+  // sent, and whether the button was still red (its writes not done) at the end.
+  struct Outcome {
+    QStringList boxes;
+    QList<QByteArray> writes;
+    bool red = false;
+    bool operator==(const Outcome&) const = default;
+  };
+  // Written without a word, the button back to its usual colour; refused with one message,
+  // nothing sent, the button still red.
+  static Outcome wrote(QList<QByteArray> writes) { return {{}, std::move(writes), false}; }
+  static Outcome refused(const QString& message) { return {{message}, {}, true}; }
+  // The operator types each text into its field and clicks `button` (`afterClick` looks at the
+  // screen at that moment); then ticks until the button is no longer red, at most `most` ticks.
+  // What the click raised and sent from the typing on, reads left out.
+  Outcome typeAndClick(const QList<std::pair<QString, QString>>& typed, const QString& button, int most = 200,
+                       const std::function<void()>& afterClick = {});
+
   std::int64_t now = 0;
   // Off: screens keep their own timers and real time (runs over a real port).
   bool driveScreens = true;
@@ -103,5 +123,7 @@ class ScreenEnv : public QObject {
   qsizetype taken_ = 0;
   QTimer boxWatch_;
 };
+
+void PrintTo(const ScreenEnv::Outcome& o, std::ostream* os);
 
 }  // namespace lorvane::test
