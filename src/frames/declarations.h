@@ -40,15 +40,13 @@ struct Show {
 struct Read {
   std::uint16_t reg = 0;
   int count = 1;  // 1: unsigned 16-bit; 2: signed 32-bit pair, low word first
-  Name field = {};  // where the value is shown (may be empty when only `then` uses it)
+  Name field = {};  // where the value is shown (may be empty when only `interval` uses it)
   int scale = 1;  // the register holds the value times this: 100 shows hundredths
   Texts texts = {};  // the field shows these texts instead of the number
   std::function<QString(std::int64_t)> text = {};  // or a text computed from the value
   QList<Show> also = {};
   // The tick interval the value asks for, or none to leave it (a running step reads faster).
   std::function<std::optional<int>(std::int64_t)> interval = {};
-  // The screen's own reaction to the value, after the field is shown.
-  std::function<void(std::int64_t)> then = {};
 };
 
 // ---- the steps of a write sequence -----------------------------------------------------------

@@ -29,7 +29,14 @@ std::uint64_t nextEngineId() {
 }  // namespace
 
 Exchange::Exchange(ScreenDecl decl, QObject* parent)
-    : QObject(parent), decl_(std::move(decl)), clock_(programClock), id_(nextEngineId()) {}
+    : QObject(parent), decl_(std::move(decl)), clock_(defaultClock()), id_(nextEngineId()) {}
+
+Exchange::Clock& Exchange::defaultClock() {
+  static Clock clock = programClock;
+  return clock;
+}
+
+void Exchange::setDefaultClock(Clock clock) { defaultClock() = clock ? std::move(clock) : Clock(programClock); }
 
 // Operations still under way end here: their caller learns that the engine has gone.
 Exchange::~Exchange() { endOperations(Operation::Result::Cancelled); }
@@ -352,7 +359,6 @@ bool Exchange::show(const Read& read, const QByteArray& frame) {
   }
   if (read.interval)
     if (const std::optional<int> ms = read.interval(value)) setInterval(*ms);
-  if (read.then) read.then(value);
   return true;
 }
 

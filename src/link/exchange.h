@@ -37,6 +37,9 @@ class Exchange : public QObject {
 
   void setLink(Link* link);
   void setClock(Clock clock) { clock_ = std::move(clock); }
+  // The clock every engine starts with: one for the whole program, as the line's times outlive a
+  // screen. A test that moves time itself sets it before any screen exists (null: the real one).
+  static void setDefaultClock(Clock clock);
   // Shows a modal message; the engine sends nothing but OFFs and stops while it is open.
   void setNotifier(std::function<void(const QString&)> notify) { notify_ = std::move(notify); }
   // Asks the operator (title, text); true for OK. Nothing is sent while the question is open.
@@ -137,6 +140,7 @@ class Exchange : public QObject {
 
  private:
   friend class Operation;
+  static Clock& defaultClock();
   std::int64_t now() const { return clock_(); }
   Operation* start(QList<Planned> steps, int total);
   // The operation's job leaves the queue; the operation itself is ended by the caller.

@@ -13,6 +13,8 @@
 #include "frames/frames.h"
 #include "frames/registers.h"
 #include "screen_env.h"
+#include "scripted_port.h"
+#include "link/link.h"
 
 using namespace lorvane;
 using lorvane::test::ScreenEnv;
@@ -97,10 +99,21 @@ TEST(AxisParametersTitle, OnlyTheFiveTitlesSelectAnAxis) {
   screens::AxisParameters s;
   EXPECT_EQ(s.axis(), reg::X);
   EXPECT_EQ(s.control<QLabel>("Szlel")->text(), "");
-  EXPECT_EQ(s.exchange().declaration().reads.first().reg, 0x1004);
+  // What the screen reads first on a line.
+  const auto firstRead = [](screens::AxisParameters& screen) {
+    test::ScriptedPort port;
+    Link link(&port);
+    screen.exchange().setLink(&link);
+    screen.exchange().tick();
+    screen.exchange().setLink(nullptr);
+    return port.lastBody().left(8);
+  };
+  EXPECT_EQ(firstRead(s), "01031004");
   s.setTitle("A轴参数设定");
   EXPECT_EQ(s.axis(), reg::A);
-  EXPECT_EQ(s.exchange().declaration().reads.first().reg, 0x1051);
+  screens::AxisParameters a;
+  a.setTitle("A轴参数设定");
+  EXPECT_EQ(firstRead(a), "01031051");
   s.setTitle("Q轴参数设定");
   EXPECT_EQ(s.control<QLabel>("Szlel")->text(), "Q轴参数设定");
   EXPECT_EQ(s.axis(), reg::A) << "another text changes nothing";

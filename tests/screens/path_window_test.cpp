@@ -3,6 +3,7 @@
 // controller for anything more.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -125,14 +126,18 @@ TEST_P(PathRead, DrawsWhatTheBackupDrawsAndLeavesTheSelection) {
 INSTANTIATE_TEST_SUITE_P(Lines, PathRead, ::testing::Values(0.0, 0.1),
                          [](const auto& info) { return info.param > 0 ? std::string("Losing10Percent") : std::string("Good"); });
 
-// Cancelled part way: nothing is drawn from a half-read project, the window says so, and the
-// controller is left on the project and step it had selected.
+// Cancelled part way: nothing is drawn from a half-read project (the window shows what it showed,
+// a project read earlier in the program's run or nothing), it says so, and the controller is left
+// on the project and step it had selected.
 TEST_F(PathWindowTest, CancelledReadDrawsNothingAndLeavesTheSelection) {
   ui::Screen* s = projectScreen();
+  const bool readBefore = screens::PathWindow::wasRead(1);
   ASSERT_EQ(env.model.writeRegister(reg::CurrentStep, 2), sim::ControllerModel::Result::Ok);
   QTimer cancel;
   QObject::connect(&cancel, &QTimer::timeout, [&] {
-    auto* progress = s->findChild<QProgressDialog*>("Readprogress");
+    QProgressDialog* progress = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->objectName() == "Readprogress") progress = qobject_cast<QProgressDialog*>(w);
     if (progress && progress->value() > 0) progress->findChild<QPushButton*>()->click();  // "取消"
   });
   cancel.start(1);
@@ -141,8 +146,31 @@ TEST_F(PathWindowTest, CancelledReadDrawsNothingAndLeavesTheSelection) {
   screens::PathWindow* w = windowOf(s);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->findChild<QLabel*>("Filelel")->text(), "已取消读取");
-  EXPECT_TRUE(w->canvas()->drawing().plan.moves.empty());
+  EXPECT_EQ(w->canvas()->drawing().plan.moves.empty(), !readBefore);
   EXPECT_EQ(env.model.currentStep(), 2);
+}
+
+// The adapter pulled while the window reads: the read ends, the window says the port is gone,
+// and nothing is left half done on the operator's screen (no crash when the screen goes with it).
+TEST_F(PathWindowTest, PortPulledWhileReadingEndsTheReadAndSaysSo) {
+  ui::Screen* s = projectScreen();
+  QPointer<QWidget> screen(s);
+  QTimer pull;
+  QObject::connect(&pull, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->objectName() == "Readprogress" && qobject_cast<QProgressDialog*>(w)->value() > 0 && env.port())
+        env.port()->unplug();
+  });
+  pull.start(1);
+  env.click("LJcmd");
+  pull.stop();
+  ASSERT_TRUE(ScreenEnv::until([&] { return !env.boxes.isEmpty(); }));
+  if (screen) {
+    screens::PathWindow* w = windowOf(s);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->findChild<QLabel*>("Filelel")->text(), "读取失败：串口已断开");
+    EXPECT_TRUE(w->canvas()->drawing().plan.moves.empty());
+  }
 }
 
 // While a project runs its steps are not selected to be read: the window says so and keeps what

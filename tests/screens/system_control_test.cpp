@@ -42,9 +42,29 @@ class SystemControlTest : public ::testing::Test {
   ScreenEnv env;
 };
 
+// A write whose answers are all lost goes out again at each tick of 50 ms; after five silent ticks
+// it is given up: its button stays red and the read cycle goes on.
 TEST_F(SystemControlTest, TicksEvery50MsAndGivesUpAfterFiveSilentTicks) {
-  EXPECT_EQ(screen()->exchange().interval(), 50);
-  EXPECT_EQ(screen()->exchange().declaration().silentLimit, 5);
+  cycle();
+  env.type("Dltxt", "77");
+  env.port()->dropNext(1000);
+  env.click("lc1cmd");
+  env.takeSent();
+  int ticks = 0;
+  QList<QByteArray> sent;
+  while (ticks < 20 && !(sent.size() > 0 && sent.last().startsWith("0103"))) {
+    const std::int64_t before = env.now;
+    env.ticks(1);
+    EXPECT_EQ(env.now - before, 50);
+    ++ticks;
+    sent << env.takeSent();
+  }
+  ASSERT_FALSE(sent.isEmpty());
+  EXPECT_TRUE(sent.last().startsWith("0103")) << "the read cycle goes on";
+  EXPECT_EQ(sent.count(sent.first()), sent.size() - 1) << "until then only the write";
+  EXPECT_TRUE(sent.first().startsWith("011010DE")) << sent.first().toStdString();
+  EXPECT_EQ(ticks, 7) << "the write's own tick, five silent ticks, then the read";
+  EXPECT_TRUE(env.isRed("lc1cmd")) << "its button stays red";
 }
 
 TEST_F(SystemControlTest, ReadCycleFillsEveryFieldInThePartsOrder) {

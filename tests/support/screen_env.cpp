@@ -35,6 +35,9 @@ QString groupOf(const QWidget* w) {
 
 ScreenEnv::ScreenEnv() {
   real_.start();
+  // Every engine runs on the test's clock from its first moment, as the program's engines share
+  // one: a screen whose first frames came before drive() would otherwise time the line apart.
+  Exchange::setDefaultClock([this] { return now + real_.elapsed(); });
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
   setPortSource(std::make_shared<NoSerialPorts>());
   ui::resetSession();
@@ -65,6 +68,7 @@ ScreenEnv::ScreenEnv() {
 
 ScreenEnv::~ScreenEnv() {
   boxWatch_.stop();
+  Exchange::setDefaultClock(nullptr);
   ui::resetSession();
   setPortSource(nullptr);
 }

@@ -146,7 +146,9 @@ bool PathWindow::readFromController() {
   if (!engine_) return false;
   const int number = project_->value();
   const QPointer<PathWindow> self(this);
-  QProgressDialog progress(QStringLiteral("正在从控制器读取工程 %1 …").arg(number), QStringLiteral("取消"), 0, 1000, this);
+  // No parent: if the screen and this window go while it reads (the port lost, say), the dialog
+  // on this stack frame must not be deleted with them.
+  QProgressDialog progress(QStringLiteral("正在从控制器读取工程 %1 …").arg(number), QStringLiteral("取消"), 0, 1000);
   progress.setObjectName(QStringLiteral("Readprogress"));
   progress.setWindowTitle(windowTitle());
   progress.setWindowModality(Qt::ApplicationModal);  // nothing else is clicked while it reads
