@@ -263,10 +263,10 @@ void Exchange::onFrame(const QByteArray& frame) {
       lostStep(v, inStepSince);
       break;
   }
-  // The line is free: a tick that came while it was busy sends now, and so does an operation's
-  // next request (a tool's read of a whole project does not wait a tick per register).
-  const bool operationNext = !queue_.empty() && queue_.front().kind == JobKind::Operation;
-  if ((owed_ || operationNext) && guard().state() == LineGuard::State::Free) {
+  // The line is free: a tick that came while it was busy sends now. An operation's next request
+  // waits for its tick like any other: a controller that sends each answer twice must have its copy
+  // come before the next request of the same shape is out, or the copy is taken for its answer.
+  if (owed_ && guard().state() == LineGuard::State::Free) {
     owed_ = false;
     sendNext();
   }
