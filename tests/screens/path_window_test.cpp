@@ -140,9 +140,15 @@ TEST_F(PathWindowTest, CancelledReadDrawsNothingAndLeavesTheSelection) {
       if (w->objectName() == "Readprogress") progress = qobject_cast<QProgressDialog*>(w);
     if (progress && progress->value() > 0) progress->findChild<QPushButton*>()->click();  // "取消"
   });
+  // A second read asked for while the first waits (a click that got through) is not started.
+  int secondStarted = -1;
+  QObject::connect(&cancel, &QTimer::timeout, [&] {
+    if (auto* w = windowOf(s); w && secondStarted < 0) secondStarted = w->readFromController();
+  });
   cancel.start(1);
   env.click("LJcmd");
   cancel.stop();
+  EXPECT_EQ(secondStarted, 0);
   screens::PathWindow* w = windowOf(s);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->findChild<QLabel*>("Filelel")->text(), "已取消读取");

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTime>
 #include <QSpinBox>
@@ -143,7 +144,12 @@ bool PathWindow::openFile(const QString& file, QString* error) {
 }
 
 bool PathWindow::readFromController() {
-  if (!engine_) return false;
+  // One read at a time: a second one started from inside the first's wait (a click that got
+  // through) would select other steps under the first one's reads.
+  static bool reading = false;
+  if (!engine_ || reading) return false;
+  reading = true;
+  const auto done = qScopeGuard([] { reading = false; });
   const int number = project_->value();
   const QPointer<PathWindow> self(this);
   // No parent: if the screen and this window go while it reads (the port lost, say), the dialog
